@@ -1,0 +1,57 @@
+// The transaction a call runs in, as the database layer sees it: resources (one per database a
+// connection of the transaction opened) enlist under a key, and commit or roll back together when
+// the transaction ends. The host's TransactionScope and the implicit transaction of a host call
+// are both this object.
+#ifndef CORVA_HOST_TRANSACTION_H_
+#define CORVA_HOST_TRANSACTION_H_
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace corva::host {
+
+// What a database keeps open for one transaction (e.g. an SQLite handle inside BEGIN).
+class TransactionResource {
+ public:
+  virtual ~TransactionResource() = default;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+};
+
+// Owned by the scope (or host call) that began it; used on its thread only.
+class Transaction {
+ public:
+  Transaction() = default;
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  ~Transaction();  // rolls back what is still enlisted
+
+  // The resource enlisted under `key`, or nullptr.
+  std::shared_ptr<TransactionResource> Find(const std::string& key) const;
+  // Enlists `resource` under `key` (replacing nothing: REQUIRES Find(key) == nullptr).
+  void Enlist(const std::string& key, std::shared_ptr<TransactionResource> resource);
+
+  bool Doomed() const { return doomed_; }
+  void Doom() { doomed_ = true; }
+
+  // Ends the transaction: when `commit` and not doomed, commits every resource in enlistment order
+  // and returns true; otherwise rolls every resource back and returns false. A resource whose commit
+  // throws makes the rest roll back; the error is rethrown. Ending twice does nothing the second time.
+  bool End(bool commit);
+  bool Ended() const { return ended_; }
+
+ private:
+  std::vector<std::pair<std::string, std::shared_ptr<TransactionResource>>> resources_;
+  bool doomed_ = false;
+  bool ended_ = false;
+};
+
+// The transaction active on the calling thread (a live TransactionScope or the implicit transaction
+// of a host call in progress), or nullptr.
+Transaction* CurrentTransaction();
+
+}  // namespace corva::host
+
+#endif  // CORVA_HOST_TRANSACTION_H_

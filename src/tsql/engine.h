@@ -1,0 +1,80 @@
+// The embedded engine's entry points: a Database (one SQLite file, or the process's in-memory
+// database), Handles (SQLite connections to it, each with at most one transaction), and Sessions
+// (one logical connection of the database layer: its own "#" tables and @@ values) that run batches
+// in the SQL Server dialect.
+#ifndef CORVA_TSQL_ENGINE_H_
+#define CORVA_TSQL_ENGINE_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "corva/variant.h"
+
+namespace corva::tsql {
+
+struct ResultSet {
+  std::vector<std::string> columns;
+  std::vector<std::vector<Variant>> rows;
+};
+
+struct BatchResult {
+  std::vector<ResultSet> result_sets;  // in the order the batch produced them
+  int64_t rows_affected = -1;          // rows the batch's DML changed in all (-1 when no DML ran)
+};
+
+class Handle;
+
+// Thread-safe; shared by every handle on the same path in the process.
+class Database {
+ public:
+  // The database at `path` (":memory:" = the one in-memory database of this process). A path that
+  // does not exist yet becomes a new, empty database. The same path gives the same object while any
+  // handle to it lives.
+  static std::shared_ptr<Database> Open(const std::string& path);
+  virtual ~Database() = default;
+  virtual const std::string& Path() const = 0;
+  // A handle from the database's pool (statements it prepared before are kept with it).
+  virtual std::shared_ptr<Handle> AcquireHandle() = 0;
+};
+
+// One SQLite connection. Used by one thread at a time.
+class Handle {
+ public:
+  virtual ~Handle() = default;
+  // Starts a write transaction. Transactions on one database are serialized across handles and
+  // threads (a second Begin waits for the first to end), never deadlocking.
+  virtual void Begin() = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+  virtual bool InTransaction() const = 0;
+};
+
+// One logical connection. Its "#" tables are invisible to other sessions, even on the same handle,
+// and are dropped when it is destroyed.
+class Session {
+ public:
+  explicit Session(std::shared_ptr<Handle> handle);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Runs one batch. `params` fill the batch's "?" markers in order. A run-time error stops the
+  // batch and throws corva::Error with SQL Server's number (208, 207, 8134, 245, 2714, 3701, ...);
+  // a syntax error throws number 102 with its line and column set. What ran before stays (the
+  // transaction decides).
+  BatchResult Execute(std::string_view batch, const std::vector<Variant>& params = {});
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Version text of the engine for provider facts, e.g. "3.40.1".
+std::string SqliteVersion();
+
+}  // namespace corva::tsql
+
+#endif  // CORVA_TSQL_ENGINE_H_

@@ -229,8 +229,7 @@ bool Date::Parse(const std::string& text, Date* out) {
   return true;
 }
 
-void Date::ToParts(int* year, int* month, int* day, int* hour, int* minute,
-                   double* second) const {
+void Date::ToParts(int* year, int* month, int* day, int* hour, int* minute, double* second) const {
   int64_t days = 0, millis = 0;
   SplitSerial(serial, kMillisPerDay, &days, &millis);
   CivilFromDays(days + kEpochDays, year, month, day);

@@ -37,8 +37,9 @@ class Transaction {
   void Doom() { doomed_ = true; }
 
   // Ends the transaction: when `commit` and not doomed, commits every resource in enlistment order
-  // and returns true; otherwise rolls every resource back and returns false. A resource whose commit
-  // throws makes the rest roll back; the error is rethrown. Ending twice does nothing the second time.
+  // and returns true; otherwise rolls every resource back and returns false. A resource whose
+  // commit throws makes the rest roll back; the error is rethrown. Ending twice does nothing the
+  // second time and returns whether the first end committed.
   bool End(bool commit);
   bool Ended() const { return ended_; }
 
@@ -46,6 +47,7 @@ class Transaction {
   std::vector<std::pair<std::string, std::shared_ptr<TransactionResource>>> resources_;
   bool doomed_ = false;
   bool ended_ = false;
+  bool committed_ = false;
 };
 
 // The transaction active on the calling thread (a live TransactionScope or the implicit transaction

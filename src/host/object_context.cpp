@@ -1,0 +1,163 @@
+// The component service's side of every late-bound call: the proxy that CreateObject and
+// CreateInstance hand out gives each call an object context of its own, runs it in the thread's
+// transaction (or an implicit one for a call from outside any transaction) and turns a final abort
+// vote into a doomed transaction. Also the host's TransactionScope and GetObjectContext.
+#include <optional>
+
+#include "corva/host.h"
+#include "host/call_state.h"
+#include "host/registry.h"
+#include "host/transaction.h"
+
+namespace corva {
+namespace host {
+namespace {
+
+enum class Vote { kNone, kComplete, kAbort };
+
+// The context of one call through a proxy. Only the last vote counts, as in the component service:
+// a rule may vote abort first and replace it by complete when it succeeds.
+class CallContext : public ObjectContext {
+ public:
+  void SetComplete() override { vote_ = Vote::kComplete; }
+  void SetAbort() override { vote_ = Vote::kAbort; }
+  std::shared_ptr<Dispatch> CreateInstance(const std::string& progid) override {
+    // The new object's calls made while this call runs find this call's transaction on the thread.
+    return CreateObject(progid);
+  }
+  bool IsInTransaction() const override { return true; }
+  Vote vote() const { return vote_; }
+
+ private:
+  Vote vote_ = Vote::kNone;
+};
+
+// What GetObjectContext gives outside any call: belongs to no transaction, its votes are ignored.
+class DetachedContext : public ObjectContext {
+ public:
+  void SetComplete() override {}
+  void SetAbort() override {}
+  std::shared_ptr<Dispatch> CreateInstance(const std::string& progid) override {
+    return CreateObject(progid);
+  }
+  bool IsInTransaction() const override { return false; }
+};
+
+// Pushes a call on the thread's stack for its lifetime.
+class CallFrame {
+ public:
+  CallFrame(CallContext* context, Transaction* transaction) {
+    internal::CallStack().push_back({context, transaction});
+  }
+  ~CallFrame() { internal::CallStack().pop_back(); }
+  CallFrame(const CallFrame&) = delete;
+  CallFrame& operator=(const CallFrame&) = delete;
+};
+
+class ContextProxy : public Dispatch {
+ public:
+  explicit ContextProxy(std::shared_ptr<Dispatch> inner) : inner_(std::move(inner)) {}
+
+  Variant Invoke(const std::string& name, std::vector<Variant>& args) override {
+    return RunCall([&] { return inner_->Invoke(name, args); });
+  }
+  void PutProperty(const std::string& name, std::vector<Variant>& args,
+                   const Variant& value) override {
+    RunCall([&] {
+      inner_->PutProperty(name, args, value);
+      return Variant();
+    });
+  }
+
+  const std::shared_ptr<Dispatch>& inner() const { return inner_; }
+
+ private:
+  template <typename Fn>
+  Variant RunCall(Fn&& fn) {
+    Transaction* transaction = CurrentTransaction();
+    std::optional<Transaction> implicit;  // a call from outside any transaction gets its own
+    if (transaction == nullptr) transaction = &implicit.emplace();
+    CallContext context;
+    Variant result;
+    try {
+      CallFrame frame(&context, transaction);
+      result = fn();
+    } catch (...) {
+      // An error leaving the call is an abort: whatever the object voted, its work must not stay.
+      transaction->Doom();
+      if (implicit) implicit->End(false);
+      throw;
+    }
+    if (context.vote() == Vote::kAbort) transaction->Doom();
+    if (implicit) implicit->End(true);  // rolls back instead when doomed
+    return result;
+  }
+
+  std::shared_ptr<Dispatch> inner_;
+};
+
+}  // namespace
+
+std::shared_ptr<Dispatch> Unwrap(const std::shared_ptr<Dispatch>& object) {
+  auto proxy = std::dynamic_pointer_cast<ContextProxy>(object);
+  return proxy ? proxy->inner() : object;
+}
+
+}  // namespace host
+
+std::shared_ptr<Dispatch> CreateObject(const std::string& progid) {
+  return std::make_shared<host::ContextProxy>(host::CreateComponent(progid));
+}
+
+ObjectContext& GetObjectContext() {
+  static host::DetachedContext detached;  // stateless, so one serves every thread
+  auto& calls = host::internal::CallStack();
+  return calls.empty() ? detached : *calls.back().context;
+}
+
+// A scope owns a transaction unless one is already current on the thread (an outer scope, or the
+// call the scope was created in); then it joins that one.
+struct TransactionScope::Impl {
+  std::unique_ptr<host::Transaction> own;
+  host::Transaction* joined = nullptr;
+  bool committed = false;
+  bool result = false;
+};
+
+TransactionScope::TransactionScope() : impl_(std::make_unique<Impl>()) {
+  if (host::Transaction* current = host::CurrentTransaction()) {
+    impl_->joined = current;
+    return;
+  }
+  impl_->own = std::make_unique<host::Transaction>();
+  host::internal::ScopeTransaction() = impl_->own.get();
+}
+
+TransactionScope::~TransactionScope() {
+  if (impl_->own) {
+    if (host::internal::ScopeTransaction() == impl_->own.get()) {
+      host::internal::ScopeTransaction() = nullptr;
+    }
+    impl_->own->End(false);  // no-op after Commit; never throws when rolling back
+  } else if (!impl_->committed) {
+    // A joined scope cannot roll back its own part alone: leaving without Commit dooms the outer.
+    impl_->joined->Doom();
+  }
+}
+
+bool TransactionScope::Doomed() const {
+  return impl_->own ? impl_->own->Doomed() : impl_->joined->Doomed();
+}
+
+bool TransactionScope::Commit() {
+  if (impl_->committed) return impl_->result;
+  impl_->committed = true;
+  if (!impl_->own) return impl_->result = !impl_->joined->Doomed();
+  // The scope stops being current before its resources commit, so nothing joins a finished one.
+  if (host::internal::ScopeTransaction() == impl_->own.get()) {
+    host::internal::ScopeTransaction() = nullptr;
+  }
+  return impl_->result = impl_->own->End(true);
+}
+
+}  // namespace corva

@@ -1,0 +1,75 @@
+// Defaults of the maker's small outside components that the rules create by name: the security
+// component (current user id), the data-access error checker and the system information service.
+// A host that has its own replaces them with RegisterComponent.
+#include <string>
+
+#include "corva/dispatch.h"
+#include "corva/error.h"
+#include "frame/parse.h"
+#include "host/late_binding.h"
+#include "host/registry.h"
+
+namespace corva::host {
+namespace {
+
+// "PeltBase.SecurityInfo". GetCurrentUserID(propertyString): the logged-in user is the one the
+// property string names, so the id is its "UserID" value as a Long (error 5 when the key is
+// missing, 13 when it is not a number).
+class SecurityInfo : public Dispatch {
+ public:
+  Variant Invoke(const std::string& name, std::vector<Variant>& args) override {
+    if (!IEquals(name, "GetCurrentUserID")) throw NoSuchMethod(name);
+    RequireArgs(args, 1, 1);
+    frame::CParse parse;
+    parse.ParseString(args[0].AsString());
+    return parse.UserID();
+  }
+};
+
+// "OrmiErrorHandle.CheckADOError". IsError(error) answers whether one entry of a connection's
+// error list is a real error. Servers also report informational messages there ("changed database
+// context", print output): those have the number 0 or an SQLSTATE of class "01" (warning) and do
+// not count. `error` is an object with the properties Number and, optionally, SQLState (as a
+// data-access error entry has them), or simply the error number.
+class ErrorChecker : public Dispatch {
+ public:
+  Variant Invoke(const std::string& name, std::vector<Variant>& args) override {
+    if (!IEquals(name, "IsError")) throw NoSuchMethod(name);
+    RequireArgs(args, 1, 1);
+    return IsError(args[0]);
+  }
+
+ private:
+  static bool IsError(const Variant& error) {
+    if (error.Type() != VarType::kObject) return error.AsLong() != 0;
+    auto entry = error.As<Dispatch>();
+    if (!entry) return false;
+    std::vector<Variant> none;
+    if (entry->Invoke("Number", none).AsLong() == 0) return false;
+    std::string state;
+    try {
+      state = entry->Invoke("SQLState", none).ToText();
+    } catch (const Error&) {
+      // An entry without a state is judged by its number alone.
+    }
+    return state.rfind("01", 0) != 0;
+  }
+};
+
+// "DocStore.SysInfo": the host's accounting-system information. The rules call one method,
+// GetPeriodStartDate(sDsn), the first day of the current accounting period, which the production
+// task report's period control compares report dates with. This default does not know the
+// accounting calendar yet and answers every call with error 438; hosts register their own.
+class SysInfo : public Dispatch {
+ public:
+  Variant Invoke(const std::string& name, std::vector<Variant>&) override {
+    throw NoSuchMethod(name);
+  }
+};
+
+const ComponentRegistrar kSecurityInfo("PeltBase.SecurityInfo", FactoryOf<SecurityInfo>());
+const ComponentRegistrar kErrorChecker("OrmiErrorHandle.CheckADOError", FactoryOf<ErrorChecker>());
+const ComponentRegistrar kSysInfo("DocStore.SysInfo", FactoryOf<SysInfo>());
+
+}  // namespace
+}  // namespace corva::host

@@ -1,0 +1,76 @@
+// The codes of the shop-floor domain in one place: bill (transaction) types, yes/no values, plan
+// modes and the other enumerated values the rules compare with. Several classes add their codes
+// here, each in a section headed with the class's name.
+#ifndef CORVA_BILLS_CODES_H_
+#define CORVA_BILLS_CODES_H_
+
+#include <cstdint>
+
+namespace CorvaMSHTransBills {
+
+// ---- Shared by every class ------------------------------------------------------------------
+// Bill (transaction) types along the chain.
+inline constexpr int32_t kBillTypeICMO = 85;        // production task
+inline constexpr int32_t kBillTypeWorkBill = 52;    // operation plan bill (work bill) operation
+inline constexpr int32_t kBillTypeTaskDisp = 502;   // task dispatch bill entry
+inline constexpr int32_t kBillTypeICMORpt = 551;    // production task report
+inline constexpr int32_t kBillTypeOperShift = 581;  // operation shift bill
+inline constexpr int32_t kBillTypeProcRpt = 582;    // operation report
+// Values of the yes/no columns (FAutoTD, FAutoOF, FBackFlush, FISOut, FBomSkip).
+inline constexpr int32_t kYes = 1058;
+inline constexpr int32_t kNo = 1059;
+
+// ---- clsPublic ------------------------------------------------------------------------------
+// Bill states that lock the bills below: a bill status of 3 is closed; the flags are 1 when set.
+inline constexpr int32_t kBillStatusClosed = 3;
+inline constexpr int32_t kFlagSet = 1;
+// Plan modes of items and orders: 14035 tracks the order number (MTO) through the components,
+// 14036 (the default) plans from stock and carries no order number.
+inline constexpr int32_t kPlanModeMto = 14035;
+inline constexpr int32_t kPlanModeMts = 14036;
+// Change type of a component line copied from the bill of material: "alter".
+inline constexpr int32_t kBomChangeTypeAlter = 11022;
+// The calendar used where no department or resource names one: the factory calendar.
+inline constexpr int32_t kFactoryCalendarID = 999;
+
+// ---- clsMWorkBill ---------------------------------------------------------------------------
+// Operation plan bill types (SHWorkBill.FBillType): ordinary (also when Null) and rework.
+inline constexpr int32_t kWorkBillTypeNormal = 11620;
+inline constexpr int32_t kWorkBillTypeRework = 11621;
+// Operation statuses (SHWorkBillEntry.FStatus, Null read as planned): planned, checked
+// (released to the floor), closed. Any status other than 0 and 3 counts as checked.
+inline constexpr int32_t kWorkBillEntryPlanned = 0;
+inline constexpr int32_t kWorkBillEntryChecked = 1;
+inline constexpr int32_t kWorkBillEntryClosed = 3;
+
+// ---- clsMTaskDispBill -----------------------------------------------------------------------
+// Task dispatch entry statuses (ICTaskDispBillEntry.FStatus): saved (unchecked), checked, a
+// further state that counts as checked, closed. The bill's header (ICTaskDispBill.FStatus) is 0
+// while any entry is unchecked and 1 once none is; 3 marks a closed bill.
+inline constexpr int32_t kTaskDispEntrySaved = 0;
+inline constexpr int32_t kTaskDispEntryChecked = 1;
+inline constexpr int32_t kTaskDispEntryCheckedToo = 2;
+inline constexpr int32_t kTaskDispEntryClosed = 3;
+inline constexpr int32_t kTaskDispHeaderUnchecked = 0;
+inline constexpr int32_t kTaskDispHeaderChecked = 1;
+inline constexpr int32_t kTaskDispHeaderClosed = 3;
+// CheckSwitch of the check operations: do (check, close) or undo (uncheck, unclose).
+inline constexpr int32_t kCheckSwitchDo = 0;
+inline constexpr int32_t kCheckSwitchUndo = 1;
+// ProcessStatus of the check operations: check / uncheck; close / unclose.
+inline constexpr int32_t kProcessCheck = 1;
+inline constexpr int32_t kProcessClose = 2;
+// ReturnCode of CheckTaskDispBill.
+inline constexpr int32_t kCheckReturnSuccess = 0;
+inline constexpr int32_t kCheckReturnFailure = -1;
+// Results of DeleteTDBill: deleted; no such entry; checked or closed; failed by error.
+inline constexpr int32_t kDeleteDone = 1;
+inline constexpr int32_t kDeleteNoSuchEntry = -1;
+inline constexpr int32_t kDeleteNotAllowed = -2;
+inline constexpr int32_t kDeleteFailed = -100;
+// Number of the errors the dispatch rules raise themselves (0x80040064).
+inline constexpr int32_t kErrTaskDispRule = -2147221404;
+
+}  // namespace CorvaMSHTransBills
+
+#endif  // CORVA_BILLS_CODES_H_

@@ -1,0 +1,371 @@
+// DML and table definitions to SQLite. INSERT converts each value to its column's type; UPDATE
+// and DELETE with a FROM list find their target among the FROM entries (by alias, or by the one
+// entry of that table, or as an added entry) and work through the target's rowid:
+//   UPDATE t AS __t SET c = __s.v0 FROM (SELECT x.rowid AS __rid, <value> AS v0 FROM ...) AS __s
+//   WHERE __t.rowid = __s.__rid
+// so that every SET value is computed from the rows as they were before the update.
+#include "corva/error.h"
+#include "tsql/token.h"
+#include "tsql/translator.h"
+
+namespace corva::tsql {
+namespace {
+
+// Finds a named FROM entry by alias or table name.
+void FindNamed(const TableRef& ref, const std::string& target, const TableRef** by_alias,
+               std::vector<const TableRef*>* by_name) {
+  if (ref.kind == TableRef::Kind::kJoin) {
+    FindNamed(*ref.left, target, by_alias, by_name);
+    FindNamed(*ref.right, target, by_alias, by_name);
+    return;
+  }
+  if (ref.kind != TableRef::Kind::kNamed) {
+    if (EqualsNoCase(ref.alias, target) && !*by_alias) *by_alias = &ref;
+    return;
+  }
+  if (!ref.alias.empty() && EqualsNoCase(ref.alias, target)) {
+    if (!*by_alias) *by_alias = &ref;
+  } else if (EqualsNoCase(ref.name.back(), target)) {
+    by_name->push_back(&ref);
+  }
+}
+
+std::string DefaultSql(const Expr& e, const SqlType& type, const Resolver& r) {
+  switch (e.kind) {
+    case ExprKind::kLiteral: {
+      Value v = ConvertTo(r.Literal(e.index), type.kind == TypeKind::kUnknown ? e.type : type);
+      if (v.kind == Value::Kind::kText) return QuoteText(v.s);
+      return v.ToText();
+    }
+    case ExprKind::kNull:
+      return "NULL";
+    case ExprKind::kUnary:
+      if (e.name == "-" && e.args[0]->kind == ExprKind::kLiteral)
+        return "-" + DefaultSql(*e.args[0], SqlType(), r);
+      break;
+    case ExprKind::kFunction:
+      if (e.name == "getdate" || e.name == "current_timestamp" || e.name == "sysdatetime")
+        return "strftime('%Y-%m-%d %H:%M:%f','now','localtime')";
+      if (e.name == "newid") return "tsql_newid()";
+      break;
+    default:
+      break;
+  }
+  ThrowAt(1752, "Only constants, GETDATE() and NEWID() are supported as column defaults.", e.line,
+          e.column);
+}
+
+}  // namespace
+
+std::string Translator::ColumnDefinitions(const TableDefAst& def,
+                                          std::vector<ColumnInfo>* columns) {
+  bool has_identity = false;
+  for (const ColumnDefAst& c : def.columns) has_identity = has_identity || c.identity;
+  std::string sql;
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    const ColumnDefAst& c = def.columns[i];
+    if (i) sql += ", ";
+    sql += QuoteId(c.name) + " ";
+    ColumnInfo info{c.name, c.type, c.not_null || c.identity, c.identity};
+    if (c.identity) {
+      // The identity becomes the rowid: rows are numbered in the order they are inserted.
+      sql += "INTEGER PRIMARY KEY AUTOINCREMENT";
+    } else {
+      sql += c.type.SqliteDecl();
+      bool pk = c.primary_key ||
+                std::any_of(def.primary_key.begin(), def.primary_key.end(),
+                            [&](const std::string& n) { return EqualsNoCase(n, c.name); });
+      if (c.not_null || pk) sql += " NOT NULL";
+      if (c.default_value)
+        sql += " DEFAULT (" + DefaultSql(*c.default_value, c.type, *resolver_) + ")";
+      if (c.type.kind == TypeKind::kText) sql += " COLLATE TSQL";
+      if (c.primary_key)
+        sql += has_identity ? " UNIQUE" : " PRIMARY KEY";
+      else if (c.unique)
+        sql += " UNIQUE";
+      info.not_null = c.not_null || pk;
+    }
+    columns->push_back(std::move(info));
+  }
+  auto key_list = [&](const std::vector<std::string>& cols) {
+    std::string r = "(";
+    for (size_t i = 0; i < cols.size(); ++i) {
+      if (i) r += ", ";
+      r += QuoteId(cols[i]);
+    }
+    return r + ")";
+  };
+  if (!def.primary_key.empty())
+    sql += std::string(has_identity ? ", UNIQUE " : ", PRIMARY KEY ") + key_list(def.primary_key);
+  for (const auto& u : def.uniques) sql += ", UNIQUE " + key_list(u);
+  return sql;
+}
+
+SqlText Translator::Insert(const InsertStmt& s, const TablePtr& table) {
+  SqlText t;
+  params_ = &t.params;
+  std::vector<int> cols;
+  if (s.columns.empty()) {
+    for (size_t i = 0; i < table->columns.size(); ++i)
+      if (!table->columns[i].identity) cols.push_back(static_cast<int>(i));
+  } else {
+    for (const std::string& name : s.columns) {
+      int idx = table->Find(name);
+      if (idx < 0) ThrowAt(207, "Invalid column name '" + name + "'.", s.line, s.column);
+      if (table->columns[idx].identity)
+        ThrowAt(544,
+                "Cannot insert explicit value for identity column in table '" + table->name +
+                    "' when IDENTITY_INSERT is set to OFF.",
+                s.line, s.column);
+      cols.push_back(idx);
+    }
+  }
+  t.sql = "INSERT INTO " + table->sql_name;
+  if (s.default_values) {
+    t.sql += " DEFAULT VALUES";
+    params_ = nullptr;
+    return t;
+  }
+  t.sql += " (";
+  for (size_t i = 0; i < cols.size(); ++i) {
+    if (i) t.sql += ", ";
+    t.sql += QuoteId(table->columns[cols[i]].name);
+  }
+  t.sql += ") ";
+  std::vector<SqlType> types;
+  for (int c : cols) types.push_back(table->columns[c].type);
+  if (!s.rows.empty()) {
+    Scope scope;
+    t.sql += "VALUES ";
+    for (size_t r = 0; r < s.rows.size(); ++r) {
+      const auto& row = s.rows[r];
+      if (row.size() != cols.size())
+        ThrowAt(row.size() < cols.size() ? 109 : 110,
+                row.size() < cols.size()
+                    ? "There are more columns in the INSERT statement than values specified in "
+                      "the VALUES clause. The number of values in the VALUES clause must match "
+                      "the number of columns specified in the INSERT statement."
+                    : "There are fewer columns in the INSERT statement than values specified in "
+                      "the VALUES clause. The number of values in the VALUES clause must match "
+                      "the number of columns specified in the INSERT statement.",
+                s.line, s.column);
+      t.sql += r ? ", (" : "(";
+      for (size_t i = 0; i < row.size(); ++i) {
+        if (i) t.sql += ", ";
+        Converted(*row[i], types[i], scope, &t.sql);
+      }
+      t.sql += ')';
+    }
+  } else if (s.query) {
+    std::vector<ResultColumn> produced;
+    QueryText(*s.query, nullptr, &t.sql, &produced, false, &types);
+    if (produced.size() != cols.size())
+      ThrowAt(produced.size() < cols.size() ? 120 : 121,
+              produced.size() < cols.size()
+                  ? "The select list for the INSERT statement contains fewer items than the "
+                    "insert list. The number of SELECT values must match the number of INSERT "
+                    "columns."
+                  : "The select list for the INSERT statement contains more items than the "
+                    "insert list. The number of SELECT values must match the number of INSERT "
+                    "columns.",
+              s.line, s.column);
+  }
+  params_ = nullptr;
+  plan_->ints = cols;
+  return t;
+}
+
+SqlText Translator::InsertRow(const TablePtr& table, const std::vector<int>& columns) {
+  SqlText t;
+  t.sql = "INSERT INTO " + table->sql_name + " (";
+  std::string values;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (i) t.sql += ", ", values += ", ";
+    t.sql += QuoteId(table->columns[columns[i]].name);
+    values += '?';
+    ParamSource p;
+    p.kind = ParamSource::Kind::kScratch;
+    p.index = static_cast<int>(i);
+    p.convert = table->columns[columns[i]].type;
+    t.params.push_back(std::move(p));
+  }
+  t.sql += ") VALUES (" + values + ")";
+  return t;
+}
+
+std::string Translator::TargetAlias(const std::vector<std::string>& target,
+                                    const std::vector<TableRefPtr>& from, TablePtr* table) {
+  const std::string& name = target.back();
+  const TableRef* by_alias = nullptr;
+  std::vector<const TableRef*> by_name;
+  for (const auto& ref : from) FindNamed(*ref, name, &by_alias, &by_name);
+  const TableRef* chosen = by_alias;
+  if (!chosen && by_name.size() == 1) chosen = by_name[0];
+  if (!chosen && by_name.size() > 1)
+    for (const TableRef* r : by_name)
+      if (r->alias.empty()) chosen = r;
+  if (chosen) {
+    if (chosen->kind != TableRef::Kind::kNamed)
+      ThrowAt(4421, "Derived table '" + name + "' is not updatable.", chosen->line, chosen->column);
+    *table = Resolve(chosen->name, chosen->line, chosen->column);
+    return chosen->alias.empty() ? chosen->name.back() : chosen->alias;
+  }
+  *table = nullptr;
+  return std::string();
+}
+
+std::string Translator::RowidSelect(const std::vector<std::string>& target,
+                                    const std::vector<TableRefPtr>& from, const tsql::Expr* where,
+                                    const std::string& current_of, const tsql::Expr* top,
+                                    const std::vector<const SetClause*>& sets, TablePtr* table,
+                                    std::vector<SqlType>* set_types) {
+  Scope scope;
+  std::string from_sql;
+  std::string alias = TargetAlias(target, from, table);
+  FromList(from, &scope, &from_sql);
+  if (alias.empty()) {
+    // The target is not among the FROM entries: it joins them as one more.
+    *table = Resolve(target, 0, 0);
+    alias = target.back();
+    if (!from_sql.empty()) from_sql += ", ";
+    from_sql += (*table)->sql_name + " AS " + QuoteId(alias);
+    scope.tables.push_back(ScopeTable{alias, *table, {}});
+  }
+  std::string sql = "SELECT " + QuoteId(alias) + ".rowid AS __rid";
+  for (size_t i = 0; i < sets.size(); ++i) {
+    sql += ", ";
+    int col = (*table)->Find(sets[i]->column.back());
+    if (col < 0)
+      ThrowAt(207, "Invalid column name '" + sets[i]->column.back() + "'.", sets[i]->value->line,
+              sets[i]->value->column);
+    set_types->push_back((*table)->columns[col].type);
+    Converted(*sets[i]->value, (*table)->columns[col].type, scope, &sql);
+    sql += " AS v" + std::to_string(i);
+  }
+  sql += " FROM " + from_sql;
+  if (!current_of.empty()) {
+    sql += " WHERE " + QuoteId(alias) + ".rowid = ";
+    ParamSource p;
+    p.kind = ParamSource::Kind::kCursorRowid;
+    p.name = ToLower(current_of) + "\x1f" + ToLower(alias);
+    Param(std::move(p), &sql);
+  } else if (where) {
+    sql += " WHERE ";
+    Expr(*where, scope, &sql);
+  }
+  if (top) {
+    sql += " LIMIT ";
+    Expr(*top, scope, &sql);
+  }
+  return sql;
+}
+
+SqlText Translator::Update(const UpdateStmt& s) {
+  SqlText t;
+  params_ = &t.params;
+  std::vector<const SetClause*> sets;
+  for (const SetClause& c : s.sets) {
+    if (c.var_slot >= 0 || c.column.empty())
+      ThrowAt(102, "Assigning variables in UPDATE is not supported.", s.line, s.column);
+    sets.push_back(&c);
+  }
+  TablePtr table;
+  if (s.from.empty() && !s.top) {
+    table = Resolve(s.target, s.line, s.column);
+    std::string alias = s.target.back();
+    Scope scope;
+    scope.tables.push_back(ScopeTable{alias, table, {}});
+    t.sql = "UPDATE " + table->sql_name + " AS " + QuoteId(alias) + " SET ";
+    for (size_t i = 0; i < sets.size(); ++i) {
+      if (i) t.sql += ", ";
+      const std::vector<std::string>& col = sets[i]->column;
+      if (col.size() > 1 && !EqualsNoCase(col[col.size() - 2], alias))
+        ThrowAt(
+            4104,
+            "The multi-part identifier \"" + col[0] + "." + col.back() + "\" could not be bound.",
+            s.line, s.column);
+      int idx = table->Find(col.back());
+      if (idx < 0) ThrowAt(207, "Invalid column name '" + col.back() + "'.", s.line, s.column);
+      t.sql += QuoteId(table->columns[idx].name) + " = ";
+      Converted(*sets[i]->value, table->columns[idx].type, scope, &t.sql);
+    }
+    if (!s.current_of.empty()) {
+      t.sql += " WHERE " + QuoteId(alias) + ".rowid = ";
+      ParamSource p;
+      p.kind = ParamSource::Kind::kCursorRowid;
+      p.name = ToLower(s.current_of) + "\x1f" + ToLower(alias);
+      Param(std::move(p), &t.sql);
+    } else if (s.where) {
+      t.sql += " WHERE ";
+      Expr(*s.where, scope, &t.sql);
+    }
+  } else {
+    std::vector<SqlType> types;
+    std::string select = RowidSelect(s.target, s.from, s.where.get(), s.current_of, s.top.get(),
+                                     sets, &table, &types);
+    t.sql = "UPDATE " + table->sql_name + " AS __t SET ";
+    for (size_t i = 0; i < sets.size(); ++i) {
+      if (i) t.sql += ", ";
+      t.sql += QuoteId(table->columns[table->Find(sets[i]->column.back())].name) + " = __s.v" +
+               std::to_string(i);
+    }
+    t.sql += " FROM (" + select + ") AS __s WHERE __t.rowid = __s.__rid";
+  }
+  plan_->table = table;
+  params_ = nullptr;
+  return t;
+}
+
+SqlText Translator::Delete(const DeleteStmt& s) {
+  SqlText t;
+  params_ = &t.params;
+  TablePtr table;
+  if (s.from.empty() && !s.top) {
+    table = Resolve(s.target, s.line, s.column);
+    std::string alias = s.target.back();
+    Scope scope;
+    scope.tables.push_back(ScopeTable{alias, table, {}});
+    t.sql = "DELETE FROM " + table->sql_name + " AS " + QuoteId(alias);
+    if (!s.current_of.empty()) {
+      t.sql += " WHERE " + QuoteId(alias) + ".rowid = ";
+      ParamSource p;
+      p.kind = ParamSource::Kind::kCursorRowid;
+      p.name = ToLower(s.current_of) + "\x1f" + ToLower(alias);
+      Param(std::move(p), &t.sql);
+    } else if (s.where) {
+      t.sql += " WHERE ";
+      Expr(*s.where, scope, &t.sql);
+    }
+  } else {
+    std::vector<SqlType> types;
+    std::string select =
+        RowidSelect(s.target, s.from, s.where.get(), s.current_of, s.top.get(), {}, &table, &types);
+    t.sql =
+        "DELETE FROM " + table->sql_name + " WHERE rowid IN (SELECT __rid FROM (" + select + "))";
+  }
+  plan_->table = table;
+  params_ = nullptr;
+  return t;
+}
+
+SqlText Translator::TargetRowids(const std::vector<std::string>& target,
+                                 const std::vector<TableRefPtr>& from, const tsql::Expr* where,
+                                 const std::string& current_of, const tsql::Expr* top) {
+  SqlText t;
+  params_ = &t.params;
+  TablePtr table;
+  std::vector<SqlType> types;
+  if (from.empty()) {
+    auto ref = std::make_unique<TableRef>();
+    ref->name = target;
+    std::vector<TableRefPtr> single;
+    single.push_back(std::move(ref));
+    t.sql = RowidSelect(target, single, where, current_of, top, {}, &table, &types);
+  } else {
+    t.sql = RowidSelect(target, from, where, current_of, top, {}, &table, &types);
+  }
+  params_ = nullptr;
+  return t;
+}
+
+}  // namespace corva::tsql

@@ -1,0 +1,321 @@
+// Built-in functions of the dialect written as SQLite: native functions where they are exact
+// (substr with SQL Server's bounds, length of the right-trimmed text, ifnull), the engine's own
+// SQL functions elsewhere (date arithmetic, CHARINDEX and REPLACE without regard to case).
+#include "corva/error.h"
+#include "tsql/date_time.h"
+#include "tsql/token.h"
+#include "tsql/translator.h"
+
+namespace corva::tsql {
+namespace {
+
+SqlType Int() { return SqlType::Of(TypeKind::kInt); }
+SqlType Real() { return SqlType::Of(TypeKind::kReal); }
+SqlType Text() { return SqlType::FromName("varchar", -1); }
+SqlType Date() { return SqlType::Of(TypeKind::kDate); }
+
+}  // namespace
+
+SqlType Translator::Function(const tsql::Expr& e, const Scope& scope, std::string* out) {
+  const std::string& f = e.name;
+  const auto& args = e.args;
+  auto need = [&](size_t lo, size_t hi) {
+    if (args.size() < lo || args.size() > hi)
+      ThrowAt(174, "The " + f + " function requires " + std::to_string(lo) + " argument(s).",
+              e.line, e.column);
+  };
+  auto arg = [&](size_t i) {
+    std::string s;
+    SqlType t = Expr(*args[i], scope, &s);
+    return std::make_pair(s, t);
+  };
+  auto part = [&](size_t i) -> std::string {
+    const tsql::Expr& p = *args[i];
+    std::string name;
+    if (p.kind == ExprKind::kColumn && p.qualifier.empty())
+      name = p.name;
+    else if (p.kind == ExprKind::kLiteral &&
+             resolver_->Literal(p.index).kind == Value::Kind::kText) {
+      resolver_->MarkStructural(p.index);
+      name = resolver_->Literal(p.index).s;
+    }
+    if (name.empty() || ParseDatePart(name) < 0)
+      ThrowAt(155, "'" + name + "' is not a recognized " + f + " option.", p.line, p.column);
+    return QuoteText(ToLower(name));
+  };
+
+  // Aggregates.
+  if (f == "count" || f == "count_big") {
+    *out += e.star ? "count(*)" : std::string("count(") + (e.distinct ? "DISTINCT " : "");
+    if (!e.star) {
+      need(1, 1);
+      Expr(*args[0], scope, out);
+      *out += ')';
+    }
+    return Int();
+  }
+  if (f == "sum" || f == "avg" || f == "min" || f == "max") {
+    need(1, 1);
+    std::string inner;
+    SqlType t = Expr(*args[0], scope, &inner);
+    std::string d = e.distinct ? "DISTINCT " : "";
+    if (f == "avg" && t.kind == TypeKind::kInt)
+      *out += "CAST(avg(" + d + inner + ") AS INTEGER)";
+    else if (f == "sum" && t.kind == TypeKind::kText)
+      *out += "sum(" + d + "tsql_num(" + inner + ", 'numeric'))";
+    else
+      *out += f + "(" + d + inner + ")";
+    return t.kind == TypeKind::kNull ? Int() : t;
+  }
+
+  if (f == "isnull") {
+    need(2, 2);
+    std::string a;
+    SqlType ta = Expr(*args[0], scope, &a);
+    *out += "ifnull(" + a + ", ";
+    SqlType tb;
+    if (ta.kind == TypeKind::kDate || ta.kind == TypeKind::kInt || ta.kind == TypeKind::kReal ||
+        ta.kind == TypeKind::kText)
+      tb = Converted(*args[1], ta, scope, out);
+    else
+      tb = Expr(*args[1], scope, out);
+    *out += ')';
+    return ta.kind == TypeKind::kNull || ta.kind == TypeKind::kUnknown ? tb : ta;
+  }
+  if (f == "coalesce") {
+    if (args.size() < 2) need(2, 100);
+    *out += "coalesce(";
+    SqlType result = SqlType::Of(TypeKind::kNull);
+    for (size_t i = 0; i < args.size(); ++i) {
+      if (i) *out += ", ";
+      SqlType t = Expr(*args[i], scope, out);
+      if (result.kind == TypeKind::kNull ||
+          (result.kind == TypeKind::kInt && t.kind == TypeKind::kReal))
+        result = t;
+    }
+    *out += ')';
+    return result;
+  }
+  if (f == "nullif") {
+    need(2, 2);
+    std::string a;
+    SqlType ta = Expr(*args[0], scope, &a);
+    *out += "nullif(" + a + (ta.kind == TypeKind::kText ? " COLLATE TSQL" : "") + ", ";
+    if (ta.kind == TypeKind::kDate)
+      Converted(*args[1], ta, scope, out);
+    else
+      Expr(*args[1], scope, out);
+    *out += ')';
+    return ta;
+  }
+  if (f == "getdate" || f == "sysdatetime" || f == "current_timestamp" || f == "getutcdate") {
+    *out += f == "getutcdate" ? "strftime('%Y-%m-%d %H:%M:%f','now')"
+                              : "strftime('%Y-%m-%d %H:%M:%f','now','localtime')";
+    return Date();
+  }
+  if (f == "newid") {
+    *out += "tsql_newid()";
+    return SqlType::FromName("uniqueidentifier");
+  }
+  if (f == "len") {
+    need(1, 1);
+    auto [s, t] = arg(0);
+    if (t.kind == TypeKind::kText)
+      *out += "length(rtrim(" + s + "))";
+    else
+      *out += "length(rtrim(tsql_totext(" + s + ", '', 0, 0)))";
+    return Int();
+  }
+  if (f == "datalength") {
+    need(1, 1);
+    auto [s, t] = arg(0);
+    *out += "length(CAST(" + s + " AS BLOB))";
+    return Int();
+  }
+  if (f == "ltrim" || f == "rtrim" || f == "trim") {
+    need(1, 1);
+    auto [s, t] = arg(0);
+    *out += f + "(" + s + ", ' ')";
+    return Text();
+  }
+  if (f == "upper" || f == "lower") {
+    need(1, 1);
+    auto [s, t] = arg(0);
+    *out += f + "(" + s + ")";
+    return Text();
+  }
+  if (f == "substring") {
+    need(3, 3);
+    auto [s, ts] = arg(0);
+    auto [st, tst] = arg(1);
+    auto [ln, tln] = arg(2);
+    // SQL Server keeps the characters at positions start .. start+length-1 that exist.
+    *out += "substr(" + s + ", max(" + st + ", 1), max((" + st + ") + (" + ln + ") - max(" + st +
+            ", 1), 0))";
+    return Text();
+  }
+  if (f == "left") {
+    need(2, 2);
+    auto [s, ts] = arg(0);
+    auto [n, tn] = arg(1);
+    *out += "substr(" + s + ", 1, " + n + ")";
+    return Text();
+  }
+  if (f == "right") {
+    need(2, 2);
+    auto [s, ts] = arg(0);
+    auto [n, tn] = arg(1);
+    *out += "substr(" + s + ", max(length(" + s + ") - (" + n + ") + 1, 1))";
+    return Text();
+  }
+  if (f == "replace") {
+    need(3, 3);
+    *out += "tsql_replace(";
+    for (int i = 0; i < 3; ++i) {
+      if (i) *out += ", ";
+      Expr(*args[i], scope, out);
+    }
+    *out += ')';
+    return Text();
+  }
+  if (f == "charindex") {
+    need(2, 3);
+    *out += "tsql_charindex(";
+    for (size_t i = 0; i < args.size(); ++i) {
+      if (i) *out += ", ";
+      Expr(*args[i], scope, out);
+    }
+    *out += ')';
+    return Int();
+  }
+  if (f == "abs" || f == "floor" || f == "ceiling" || f == "sign") {
+    need(1, 1);
+    auto [s, t] = arg(0);
+    if (t.kind == TypeKind::kText) s = "tsql_num(" + s + ", 'numeric')", t = Real();
+    std::string fn = f == "ceiling" ? "ceil" : f;
+    if (t.kind == TypeKind::kInt)
+      *out += (f == "abs" || f == "sign") ? fn + "(" + s + ")" : s;
+    else
+      *out += fn + "(" + s + ")";
+    return t;
+  }
+  if (f == "round") {
+    need(2, 3);
+    auto [x, tx] = arg(0);
+    if (tx.kind == TypeKind::kText) x = "tsql_num(" + x + ", 'numeric')", tx = Real();
+    const tsql::Expr& n = *args[1];
+    if (args.size() == 2 && n.kind == ExprKind::kLiteral &&
+        resolver_->Literal(n.index).kind == Value::Kind::kInt &&
+        resolver_->Literal(n.index).i >= 0) {
+      resolver_->MarkStructural(n.index);
+      if (tx.kind == TypeKind::kInt) {
+        *out += x;
+      } else {
+        *out += "round(" + x + ", " + std::to_string(resolver_->Literal(n.index).i) + ")";
+      }
+      return tx;
+    }
+    *out += "tsql_round(" + x + ", ";
+    Expr(n, scope, out);
+    if (args.size() == 3) {
+      *out += ", ";
+      Expr(*args[2], scope, out);
+    }
+    *out += ')';
+    return tx;
+  }
+  if (f == "power" || f == "sqrt" || f == "exp" || f == "log" || f == "log10" || f == "square" ||
+      f == "pi") {
+    *out += (f == "square" ? "tsql_square" : f == "power" ? "pow" : f) + std::string("(");
+    for (size_t i = 0; i < args.size(); ++i) {
+      if (i) *out += ", ";
+      Expr(*args[i], scope, out);
+    }
+    *out += ')';
+    return Real();
+  }
+  if (f == "year" || f == "month" || f == "day") {
+    need(1, 1);
+    auto [s, t] = arg(0);
+    if (t.kind == TypeKind::kDate) {
+      const char* range = f == "year" ? ", 1, 4" : f == "month" ? ", 6, 2" : ", 9, 2";
+      *out += "CAST(substr(" + s + range + ") AS INTEGER)";
+    } else {
+      *out += "tsql_datepart('" + f + "', " + s + ")";
+    }
+    return Int();
+  }
+  if (f == "datepart" || f == "datename") {
+    need(2, 2);
+    std::string p = part(0);
+    auto [s, t] = arg(1);
+    *out += "tsql_" + f + "(" + p + ", " + s + ")";
+    return f == "datepart" ? Int() : Text();
+  }
+  if (f == "dateadd") {
+    need(3, 3);
+    std::string p = part(0);
+    auto [n, tn] = arg(1);
+    auto [d, td] = arg(2);
+    *out += "tsql_dateadd(" + p + ", " + n + ", " + d + ")";
+    return Date();
+  }
+  if (f == "datediff") {
+    need(3, 3);
+    std::string p = part(0);
+    auto [a, ta] = arg(1);
+    auto [b, tb] = arg(2);
+    *out += "tsql_datediff(" + p + ", " + a + ", " + b + ")";
+    return Int();
+  }
+  if (f == "object_id") {
+    need(1, 2);
+    *out += "tsql_object_id(";
+    Expr(*args[0], scope, out);
+    *out += ')';
+    return Int();
+  }
+  if (f == "isnumeric" || f == "isdate") {
+    need(1, 1);
+    *out += "tsql_" + f + "(";
+    Expr(*args[0], scope, out);
+    *out += ')';
+    return Int();
+  }
+  if (f == "replicate" || f == "space" || f == "reverse" || f == "stuff" || f == "str" ||
+      f == "patindex" || f == "ascii" || f == "char" || f == "nchar" || f == "unicode") {
+    *out += "tsql_" + f + "(";
+    for (size_t i = 0; i < args.size(); ++i) {
+      if (i) *out += ", ";
+      Expr(*args[i], scope, out);
+    }
+    *out += ')';
+    return (f == "patindex" || f == "ascii" || f == "unicode") ? Int() : Text();
+  }
+  if (f == "scope_identity" || f == "ident_current") {
+    ParamSource p;
+    p.kind = ParamSource::Kind::kSystem;
+    p.name = "identity";
+    Param(std::move(p), out);
+    return Int();
+  }
+  if (f == "db_name" || f == "user_name" || f == "suser_sname" || f == "host_name" ||
+      f == "app_name" || f == "user" || f == "current_user" || f == "system_user") {
+    *out += f == "db_name" ? "'main'" : f == "app_name" ? "'corva'" : "'dbo'";
+    return Text();
+  }
+  if (f == "iif") {
+    need(3, 3);
+    *out += "CASE WHEN ";
+    Expr(*args[0], scope, out);
+    *out += " THEN ";
+    SqlType t = Expr(*args[1], scope, out);
+    *out += " ELSE ";
+    Expr(*args[2], scope, out);
+    *out += " END";
+    return t;
+  }
+  ThrowAt(195, "'" + f + "' is not a recognized built-in function name.", e.line, e.column);
+}
+
+}  // namespace corva::tsql

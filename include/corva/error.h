@@ -25,6 +25,10 @@ inline constexpr int32_t kErrDuplicateKey = 457;
 inline constexpr int32_t kErrBofOrEof = 3021;
 // ADO: "Operation is not allowed when the object is closed."
 inline constexpr int32_t kErrObjectClosed = 3704;
+// ADO: "Item cannot be found in the collection corresponding to the requested name or ordinal."
+inline constexpr int32_t kErrItemNotFound = 3265;
+// ADO: "Arguments are of the wrong type, are out of acceptable range, or are in conflict..."
+inline constexpr int32_t kErrInvalidArguments = 3001;
 
 class Error : public std::exception {
  public:

@@ -10,10 +10,6 @@
 namespace corva {
 namespace {
 
-// ADO's numbers for a field name or index it does not know, and for arguments it cannot accept
-// (an unreadable filter among them).
-constexpr int32_t kErrItemNotFound = 3265;
-constexpr int32_t kErrBadArguments = 3001;
 constexpr const char* kSource = "ADODB.Recordset";
 
 Error RecordsetError(int32_t number) { return Error::Runtime(number, kSource); }
@@ -49,13 +45,13 @@ class FilterReader {
     while (true) {
       const std::string field = ReadField();
       SkipBlanks();
-      if (!Consume('=')) throw RecordsetError(kErrBadArguments);
+      if (!Consume('=')) throw RecordsetError(kErrInvalidArguments);
       SkipBlanks();
       Variant literal = ReadLiteral();
       terms.push_back(Condition{column_of(field), std::move(literal)});
       SkipBlanks();
       if (pos_ == text_.size()) return terms;
-      if (!ConsumeAnd()) throw RecordsetError(kErrBadArguments);
+      if (!ConsumeAnd()) throw RecordsetError(kErrInvalidArguments);
       SkipBlanks();
     }
   }
@@ -78,21 +74,21 @@ class FilterReader {
   std::string ReadField() {
     if (Consume('[')) {
       const size_t close = text_.find(']', pos_);
-      if (close == std::string::npos || close == pos_) throw RecordsetError(kErrBadArguments);
+      if (close == std::string::npos || close == pos_) throw RecordsetError(kErrInvalidArguments);
       std::string name = text_.substr(pos_, close - pos_);
       pos_ = close + 1;
       return name;
     }
     const size_t start = pos_;
     while (pos_ < text_.size() && IsNameChar(text_[pos_])) ++pos_;
-    if (pos_ == start) throw RecordsetError(kErrBadArguments);
+    if (pos_ == start) throw RecordsetError(kErrInvalidArguments);
     return text_.substr(start, pos_ - start);
   }
   Variant ReadLiteral() {
     if (Consume('\'')) {
       std::string value;
       while (true) {
-        if (pos_ >= text_.size()) throw RecordsetError(kErrBadArguments);  // unterminated
+        if (pos_ >= text_.size()) throw RecordsetError(kErrInvalidArguments);  // unterminated
         const char c = text_[pos_++];
         if (c != '\'') {
           value.push_back(c);
@@ -106,11 +102,11 @@ class FilterReader {
     const size_t start = pos_;
     while (pos_ < text_.size() && !IsBlank(text_[pos_])) ++pos_;
     const Variant number(text_.substr(start, pos_ - start));
-    if (pos_ == start || !number.IsNumeric()) throw RecordsetError(kErrBadArguments);
+    if (pos_ == start || !number.IsNumeric()) throw RecordsetError(kErrInvalidArguments);
     try {
       return Variant(number.AsDouble());
     } catch (const Error&) {
-      throw RecordsetError(kErrBadArguments);
+      throw RecordsetError(kErrInvalidArguments);
     }
   }
   bool ConsumeAnd() {

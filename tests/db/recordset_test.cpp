@@ -13,8 +13,6 @@
 namespace corva {
 namespace {
 
-constexpr int32_t kErrItemNotFound = 3265;
-constexpr int32_t kErrBadArguments = 3001;
 
 int32_t ErrorOf(const std::function<void()>& call) {
   try {
@@ -150,12 +148,12 @@ TEST(RecordsetTest, FilterRefusesWhatItCannotRead) {
   for (const char* bad : {"FEntryID > 2", "FEntryID = 2 OR FEntryID = 3", "FNumber = 'A.01",
                           "FEntryID = abc", "FEntryID = 2 AND", "FEntryID = 2 ANDFQty = 1", "= 2",
                           "FEntryID 2", "FEntryID = ", "(FEntryID = 2)", "FEntryID = 2 FQty = 1"}) {
-    EXPECT_EQ(ErrorOf([&] { rs.Filter(bad); }), kErrBadArguments) << bad;
+    EXPECT_EQ(ErrorOf([&] { rs.Filter(bad); }), kErrInvalidArguments) << bad;
   }
   EXPECT_EQ(ErrorOf([&] { rs.Filter("FMissing = 1"); }), kErrItemNotFound);
   // A refused filter leaves the earlier view alone.
   rs.Filter("FEntryID = 4");
-  EXPECT_EQ(ErrorOf([&] { rs.Filter("FEntryID >= 4"); }), kErrBadArguments);
+  EXPECT_EQ(ErrorOf([&] { rs.Filter("FEntryID >= 4"); }), kErrInvalidArguments);
   EXPECT_EQ(rs.RecordCount(), 1);
 }
 

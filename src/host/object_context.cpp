@@ -83,9 +83,11 @@ class ContextProxy : public Dispatch {
       CallFrame frame(&context, transaction);
       result = fn();
     } catch (...) {
-      // An error leaving the call is an abort: whatever the object voted, its work must not stay.
-      transaction->Doom();
-      if (implicit) implicit->End(false);
+      // An error leaving the call dooms the transaction unless the object said its work is good
+      // with SetComplete before the error (the operations that vote first and re-raise): a call
+      // that never voted, or voted abort, leaves work nobody vouches for.
+      if (context.vote() != Vote::kComplete) transaction->Doom();
+      if (implicit) implicit->End(true);  // rolls back instead when doomed
       throw;
     }
     if (context.vote() == Vote::kAbort) transaction->Doom();

@@ -30,8 +30,6 @@ inline constexpr int32_t kPlanModeMto = 14035;
 inline constexpr int32_t kPlanModeMts = 14036;
 // Change type of a component line copied from the bill of material: "alter".
 inline constexpr int32_t kBomChangeTypeAlter = 11022;
-// The calendar used where no department or resource names one: the factory calendar.
-inline constexpr int32_t kFactoryCalendarID = 999;
 
 // ---- clsMWorkBill ---------------------------------------------------------------------------
 // Operation plan bill types (SHWorkBill.FBillType): ordinary (also when Null) and rework.

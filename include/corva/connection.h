@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "corva/error.h"
 #include "corva/recordset.h"
 #include "corva/variant.h"
 
@@ -42,6 +43,13 @@ class Connection : public Object {
   Variant Properties(const std::string& name) const;
   void Close();
 
+  // The errors the last batch collected, as a data-access connection's error list: the error that
+  // stopped it (Execute threw it too). Empty after a batch that ran through; cleared as the next
+  // batch (of Execute or of a Command) starts.
+  const std::vector<Error>& Errors() const { return errors_; }
+  // For the database layer, which clears and fills the list around each batch.
+  std::vector<Error>& MutableErrors() { return errors_; }
+
   // Logs this connection's batches to SqlTrace even when the process-wide switch is off.
   void SetTrace(bool on) { trace_ = on; }
   bool Trace() const { return trace_; }
@@ -54,6 +62,7 @@ class Connection : public Object {
   std::unique_ptr<db::Backend> backend_;
   std::string name_;
   bool trace_ = false;
+  std::vector<Error> errors_;
 };
 using ConnectionPtr = std::shared_ptr<Connection>;
 

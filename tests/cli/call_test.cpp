@@ -1,0 +1,173 @@
+// corva call: the argument syntax it reads (and writes back), and the built program calling an
+// operation on a sample database: its result, arguments, vote, SQL and exit codes.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <string>
+
+#include "corva/connection.h"
+#include "corva/containers.h"
+
+// The parser lives in the program, not the library; it is compiled into this test directly.
+#include "../../tools/corva/value_syntax.cpp"  // NOLINT(build/include)
+
+namespace corva::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Syntax(const std::string& text) { return ToValueSyntax(ParseValue(text)); }
+
+std::string SyntaxError(const std::string& text) {
+  try {
+    ParseValue(text);
+  } catch (const ValueSyntaxError& error) {
+    return error.what();
+  }
+  return "(no error)";
+}
+
+TEST(ValueSyntaxTest, Scalars) {
+  EXPECT_EQ(ParseValue("701").Type(), VarType::kLong);
+  EXPECT_EQ(ParseValue("-5").AsLong(), -5);
+  EXPECT_EQ(ParseValue("5000000000").Type(), VarType::kDouble);  // beyond 32 bits
+  EXPECT_EQ(ParseValue("1.5").AsDouble(), 1.5);
+  EXPECT_EQ(ParseValue("2e3").AsDouble(), 2000);
+  EXPECT_EQ(ParseValue("TRUE"), Variant(true));
+  EXPECT_EQ(ParseValue("false").Type(), VarType::kBoolean);
+  EXPECT_TRUE(ParseValue("Null").IsNull());
+  for (const char* empty : {"", "-", "empty", "  "}) EXPECT_TRUE(ParseValue(empty).IsEmpty());
+  EXPECT_EQ(ParseValue("date:2026-03-10 08:30").AsDate(), Date::FromParts(2026, 3, 10, 8, 30));
+  // Quotes make text of what would read as something else; '' is one quote.
+  EXPECT_EQ(ParseValue("'123'"), Variant("123"));
+  EXPECT_EQ(ParseValue("'it''s, {x}'"), Variant("it's, {x}"));
+  EXPECT_EQ(ParseValue("''"), Variant(""));
+  // A whole argument that is a plain word is the text as it stands.
+  EXPECT_EQ(ParseValue("select a, b from t where x='1'"),
+            Variant("select a, b from t where x='1'"));
+  EXPECT_EQ(ParseValue("1.2.3"), Variant("1.2.3"));
+}
+
+TEST(ValueSyntaxTest, NestedDictionariesAndVectors) {
+  Variant save = ParseValue(
+      "[{FInterID=2001, FBillNo='WB,01', FDate=date:2026-03-10, Lines=[1,,x y,{}]}, [] ]");
+  auto vect = save.As<Vector>();
+  ASSERT_NE(vect, nullptr);
+  ASSERT_EQ(vect->Count(), 2);
+  auto head = vect->Item(1).As<Dictionary>();
+  ASSERT_NE(head, nullptr);
+  EXPECT_EQ(head->Count(), 4);
+  EXPECT_EQ(head->Value("finterid"), Variant(2001));
+  EXPECT_EQ(head->Value("FBillNo"), Variant("WB,01"));
+  EXPECT_EQ(head->Value("FDate").AsDate(), Date::FromParts(2026, 3, 10));
+  auto lines = head->Value("Lines").As<Vector>();
+  ASSERT_NE(lines, nullptr);
+  ASSERT_EQ(lines->Count(), 4);
+  EXPECT_TRUE(lines->Item(2).IsEmpty());
+  EXPECT_EQ(lines->Item(3), Variant("x y"));
+  EXPECT_EQ(lines->Item(4).As<Dictionary>()->Count(), 0);
+  EXPECT_EQ(vect->Item(2).As<Vector>()->Count(), 0);
+  EXPECT_EQ(ToValueSyntax(save),
+            "[{FInterID=2001,FBillNo='WB,01',FDate=date:2026-03-10,Lines=[1,empty,x y,{}]},[]]");
+}
+
+TEST(ValueSyntaxTest, ErrorsNameTheProblemAndWhere) {
+  EXPECT_EQ(SyntaxError("{a='1' b=2}"), "expected ',' or '}' at character 8 of {a='1' b=2}");
+  EXPECT_EQ(SyntaxError("{a=1,A=2}"), "key 'A' given twice at character 6 of {a=1,A=2}");
+  EXPECT_EQ(SyntaxError("[1,'x]"), "unterminated quote at character 4 of [1,'x]");
+  EXPECT_EQ(SyntaxError("{a}"), "expected '=' after key 'a' at character 3 of {a}");
+  EXPECT_EQ(SyntaxError("[1] 2"), "unexpected text after the value at character 5 of [1] 2");
+  EXPECT_NE(SyntaxError("[x{y}]").find("quote the text"), std::string::npos);
+  EXPECT_NE(SyntaxError("date:2026-13-40").find("is not a date"), std::string::npos);
+}
+
+// What the program prints reads back as the same value, text that looks like something else
+// included.
+TEST(ValueSyntaxTest, WrittenValuesReadBack) {
+  for (const char* text :
+       {"8", "-", "empty", "null", "True", "a,b", "it's", " x", "date:x", "k=v", "[1]", ""}) {
+    SCOPED_TRACE(text);
+    Variant value{std::string(text)};
+    EXPECT_EQ(ParseValue(ToValueSyntax(value)), value);
+  }
+  EXPECT_EQ(ToValueSyntax(Variant(2.0)), "2.0");
+  EXPECT_EQ(ParseValue("2.0").Type(), VarType::kDouble);
+  EXPECT_EQ(Syntax("{'a=b'=1,c='}'}"), "{'a=b'=1,c='}'}");
+  EXPECT_EQ(Syntax("[null,-,FALSE,date:2026-03-10 08:30]"),
+            "[null,empty,False,date:2026-03-10 08:30:00]");
+}
+
+struct ProgramRun {
+  int exit_code = -1;
+  std::string output;  // standard output and error together
+};
+
+ProgramRun RunCorva(const std::string& arguments) {
+  std::string command = std::string(CORVA_BINARY_DIR) + "/tools/corva/corva " + arguments + " 2>&1";
+  ProgramRun run;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  size_t read;
+  while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, read);
+  int status = pclose(pipe);
+  if (WIFEXITED(status)) run.exit_code = WEXITSTATUS(status);
+  return run;
+}
+
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(CallCommandTest, CallsOperationsOnTheSampleFactory) {
+  std::string pattern = (fs::temp_directory_path() / "corva_call_XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  std::string db = pattern + "/factory.db";
+  ASSERT_EQ(RunCorva("init --sample " + db).exit_code, 0);
+  std::string call = "call " + db + " CorvaMSHTransBills.clsPublic.";
+
+  ProgramRun hour = RunCorva(call + "GetHour 602");
+  EXPECT_EQ(hour.exit_code, 0) << hour.output;
+  EXPECT_TRUE(Has(hour.output, "result: 21\n")) << hour.output;
+  EXPECT_TRUE(Has(hour.output, "    2  602\n")) << hour.output;
+  EXPECT_TRUE(Has(hour.output, "vote: commit; the transaction was committed\n")) << hour.output;
+  EXPECT_TRUE(Has(hour.output, "and  FWorkCenterID=602\n")) << hour.output;
+
+  // An update rolled back on request, then one that fails and dooms the transaction: the
+  // quantity stays as it was.
+  ProgramRun kept = RunCorva(call + "UpdateSql --rollback 'update ICMO set FQty=7'");
+  EXPECT_EQ(kept.exit_code, 0) << kept.output;
+  EXPECT_TRUE(Has(kept.output, "rolled back (--rollback)")) << kept.output;
+  ProgramRun doomed = RunCorva(call + "UpdateSql 'update ICMO set FQty=FQty/0'");
+  EXPECT_EQ(doomed.exit_code, 0) << doomed.output;
+  EXPECT_TRUE(Has(doomed.output, "vote: abort;")) << doomed.output;
+  EXPECT_TRUE(Has(doomed.output, "error 8134")) << doomed.output;
+  Connection connection;
+  connection.Open("Provider=SQLite;Data Source=" + db);
+  EXPECT_EQ(connection.Execute("select FQty from ICMO where FInterID=1001")->Fields(0).AsLong(),
+            100);
+
+  // A by-reference Dictionary the operation rewrites is marked and shown key by key.
+  ProgramRun day = RunCorva(call + "CheckIsWorkDateEx \"'''2026-03-10'''\" 701 '{Old=1}' 2");
+  EXPECT_EQ(day.exit_code, 0) << day.output;
+  EXPECT_TRUE(Has(day.output, "result: True\n")) << day.output;
+  EXPECT_TRUE(Has(day.output, "*   4  Dictionary, 3 keys\n        Day = 2026-03-10\n"))
+      << day.output;
+  // A False result is no error.
+  ProgramRun no_day = RunCorva(call + "CheckIsWorkDateEx \"'''2026-03-10'''\" 0 {} 2");
+  EXPECT_EQ(no_day.exit_code, 0) << no_day.output;
+  EXPECT_TRUE(Has(no_day.output, "result: False\n")) << no_day.output;
+
+  ProgramRun unknown = RunCorva(call + "NoSuchOperation");
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_TRUE(Has(unknown.output, "corva call: error 438")) << unknown.output;
+  EXPECT_EQ(RunCorva(call + "GetHour").exit_code, 1);  // sDsn alone: wrong argument count
+  EXPECT_EQ(RunCorva(call + "GetHour '{a=1'").exit_code, 2);
+  fs::remove_all(pattern);
+}
+
+}  // namespace
+}  // namespace corva::cli

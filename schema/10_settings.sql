@@ -48,6 +48,14 @@ INSERT INTO t_SystemProfile (FCategory, FKey, FValue, FDescription)
 INSERT INTO t_SystemProfile (FCategory, FKey, FValue, FDescription)
   VALUES ('SH', 'ICMORptPeriod', '0',
           N'Task reports: 1 = reports finished before the current period cannot be (un)checked')
+-- 1: the maker of a task dispatch bill may check it himself (read by the plan-check component)
+INSERT INTO t_SystemProfile (FCategory, FKey, FValue, FDescription)
+  VALUES ('SH', 'TASKDISP_MAKERMAYCHECK', '1',
+          N'Task dispatch bills: 1 = the maker may check his own bill, 0 = someone else must')
+-- 0: anyone with the right may uncheck a task dispatch bill (read by the plan-check component)
+INSERT INTO t_SystemProfile (FCategory, FKey, FValue, FDescription)
+  VALUES ('SH', 'TASKDISP_ONLYCHECKERUNCHECKS', '0',
+          N'Task dispatch bills: 1 = only the user who checked a bill may uncheck it')
 -- 1: the system counts as initialised (0 blocks every task dispatch check)
 INSERT INTO t_SystemProfile (FCategory, FKey, FValue, FDescription)
   VALUES ('IC', 'ICClosed', '1',

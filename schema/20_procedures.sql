@@ -124,9 +124,10 @@ BEGIN
   END
   ELSE
   BEGIN
-    -- The dialect has no statement that raises a message of its own, so a failing conversion of
-    -- the message text carries it: "Conversion failed when converting the varchar value
-    -- 'prc_SHUpdateBillDoubleQty: unknown code 7' to data type int" (error 245).
+    -- A failing conversion of the message text carries it: "Conversion failed when converting
+    -- the varchar value 'prc_SHUpdateBillDoubleQty: unknown code 7' to data type int" (error
+    -- 245). Unlike RAISERROR, a conversion error ends the caller's whole batch on SQL Server, so
+    -- no statement after the EXEC runs on unconverted quantities.
     SET @Message = 'prc_SHUpdateBillDoubleQty: unknown code '
                    + ISNULL(CAST(@FCode AS varchar(12)), 'NULL')
     SET @Failure = CAST(@Message AS int)

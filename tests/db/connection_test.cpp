@@ -1,0 +1,261 @@
+// The database layer outside transactions: connection strings and their translation for ODBC,
+// opening and its failures, provider facts, batches with several result sets, typed command
+// parameters, native error numbers, and the statement log.
+#include "corva/connection.h"
+
+#include <gtest/gtest.h>
+
+#include "corva/error.h"
+#include "corva/sql_trace.h"
+#include "db/connection_string.h"
+#include "db/db_test_util.h"
+#include "db/odbc/odbc_connect_string.h"
+
+namespace corva {
+namespace {
+
+using db::ConnectionString;
+using testing::OpenConnection;
+using testing::Scalar;
+using testing::ScratchDir;
+
+int32_t ErrorNumberOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error.Number();
+  }
+  return 0;
+}
+
+TEST(ConnectionStringTest, QuotedBracedAndRepeatedValues) {
+  ConnectionString cs = ConnectionString::Parse(
+      " Provider = SQLite ; data source={C:\\a;b}}c.db};Password='it''s';Name=\"x=y\";;"
+      "PROVIDER=Other");
+  EXPECT_EQ(cs.Get("Data Source"), "C:\\a;b}c.db");
+  EXPECT_EQ(cs.Get("password"), "it's");
+  EXPECT_EQ(cs.Get("NAME"), "x=y");
+  EXPECT_EQ(cs.Get("Provider"), "Other");  // the last one given wins
+  EXPECT_EQ(cs.Items().size(), 4u);
+  EXPECT_EQ(cs.Get("Missing", "dflt"), "dflt");
+
+  for (const char* bad : {"Provider", "=x", "A={open", "A='x' y"}) {
+    EXPECT_EQ(ErrorNumberOf([&] { ConnectionString::Parse(bad); }), 3001) << bad;
+  }
+  // What QuoteValue writes reads back unchanged.
+  std::string odd = "a;b}c";
+  EXPECT_EQ(ConnectionString::Parse("K=" + ConnectionString::QuoteValue(odd)).Get("K"), odd);
+}
+
+TEST(ConnectionStringTest, OleDbFormBecomesOdbcForm) {
+  auto odbc = [](const char* text) {
+    return db::ToOdbcConnectString(ConnectionString::Parse(text));
+  };
+  EXPECT_EQ(odbc("Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=srv\\inst;"
+                 "Initial Catalog=AIS2024;User ID=sa;Password={p;w};Connect Timeout=15"),
+            "Driver={ODBC Driver 18 for SQL Server};Server=srv\\inst;Database=AIS2024;UID=sa;"
+            "PWD={p;w}");
+  EXPECT_EQ(odbc("Provider=SQLOLEDB;Driver=FreeTDS;Server=srv;Port=1433;"
+                 "Integrated Security=SSPI;TrustServerCertificate=yes"),
+            "Driver={FreeTDS};Server=srv;Port=1433;Trusted_Connection=yes;"
+            "TrustServerCertificate=yes");
+  EXPECT_EQ(odbc("DSN=plant;UID=u;PWD={a;b}"), "DSN=plant;UID=u;PWD={a;b}");
+  EXPECT_EQ(db::RedactOdbcConnectString("Driver={X};Server=s;PWD={a;b}"),
+            "Driver=X;Server=s;PWD=***");
+}
+
+TEST(ConnectionTest, OpenFailuresAreClearErrors) {
+  ScratchDir dir;
+  Connection connection;
+  EXPECT_EQ(ErrorNumberOf([&] { connection.Execute("SELECT 1"); }), kErrObjectClosed);
+  EXPECT_TRUE(connection.Properties("DBMS Name").IsEmpty());
+
+  try {
+    connection.Open("Provider=SQLite;Data Source=" + dir.File("no/such/folder/x.db"));
+    FAIL() << "opened a database in a folder that does not exist";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.Number(), 4060);
+    EXPECT_NE(error.Description().find("no/such/folder/x.db"), std::string::npos)
+        << error.Description();
+  }
+  EXPECT_FALSE(connection.IsOpen());
+  EXPECT_EQ(ErrorNumberOf([&] { connection.Open("Provider=SQLite"); }), 4060);
+  EXPECT_EQ(ErrorNumberOf([&] { connection.Open("Provider=SQLite;Data Source={x"); }), 3001);
+
+  // No SQL Server here: the open fails with a message that names the server but not the password.
+  try {
+    connection.Open(
+        "Provider=SQLOLEDB;Data Source=corva-no-such-host;Initial Catalog=x;"
+        "User ID=sa;Password=Secret123;Driver=corva-no-such-driver");
+    FAIL() << "opened a SQL Server connection without a server";
+  } catch (const Error& error) {
+    EXPECT_NE(error.Number(), 0);
+    EXPECT_FALSE(error.Description().empty());
+    EXPECT_EQ(error.Description().find("Secret123"), std::string::npos) << error.Description();
+  }
+
+  connection.Open(dir.Connect());
+  EXPECT_EQ(ErrorNumberOf([&] { connection.Open(dir.Connect()); }), 3705);
+  connection.Close();
+  connection.Close();  // closing twice is harmless
+  EXPECT_FALSE(connection.IsOpen());
+}
+
+TEST(ConnectionTest, ProviderFactsAndNames) {
+  ScratchDir dir;
+  ConnectionPtr a = OpenConnection(dir.Connect());
+  ConnectionPtr b = OpenConnection(dir.Connect());
+  EXPECT_NE(a->Name(), b->Name());
+  EXPECT_EQ(a->Name().front(), 'c');
+  EXPECT_EQ(a->Properties("DBMS Name").AsString(), "Corva SQL");
+  EXPECT_FALSE(a->Properties("dbms version").AsString().empty());
+  EXPECT_EQ(a->Properties("Multiple Results").AsLong(), 1);
+  EXPECT_EQ(a->Properties("Like Escape Clause").AsString(), "Y");
+  EXPECT_TRUE(a->Properties("Integrity Enhancement Facility").AsBool());
+  // ABS, CEILING, FLOOR and ROUND; ISNULL; LEFT/SUBSTRING among the string functions.
+  EXPECT_EQ(a->Properties("Numeric Functions").AsLong(), 0x1 | 0x20 | 0x200 | 0x400000);
+  EXPECT_EQ(a->Properties("System Functions").AsLong(), 0x4);
+  EXPECT_EQ(a->Properties("String Functions").AsLong() & (0x4 | 0x800), 0x4 | 0x800);
+  EXPECT_NE(a->Properties("Time/Date Functions").AsLong(), 0);
+  EXPECT_TRUE(a->Properties("No Such Fact").IsEmpty());
+}
+
+TEST(ConnectionTest, BatchesResultSetsAndErrors) {
+  ScratchDir dir;
+  ConnectionPtr c = OpenConnection(dir.Connect());
+  int64_t affected = 0;
+  RecordsetPtr none = c->Execute(
+      "CREATE TABLE t_Item (FItemID int NOT NULL PRIMARY KEY, FName nvarchar(80), FQty "
+      "decimal(28,10))\r\n"
+      "INSERT INTO t_Item VALUES (1, 'bolt', 10)\r\n"
+      "INSERT INTO t_Item VALUES (2, 'nut', 2.5)\r\n"
+      "INSERT INTO t_Item VALUES (3, NULL, 0)",
+      &affected);
+  EXPECT_FALSE(none->IsOpen());
+  EXPECT_EQ(affected, 3);
+  EXPECT_EQ(c->NextRecordset(), nullptr);
+
+  RecordsetPtr first = c->Execute(
+      "SELECT FItemID, FName FROM t_Item WHERE FItemID < 3 ORDER BY FItemID\r\n"
+      "UPDATE t_Item SET FQty = FQty * 2 WHERE FItemID >= 2\r\n"
+      "SELECT SUM(FQty) AS FTotal FROM t_Item\r\n"
+      "SELECT FName FROM t_Item WHERE FItemID = 3",
+      &affected);
+  EXPECT_EQ(affected, 2);
+  ASSERT_TRUE(first->IsOpen());
+  EXPECT_EQ(first->RecordCount(), 2);
+  EXPECT_EQ(first->Fields("FName").AsString(), "bolt");
+  RecordsetPtr second = c->NextRecordset();
+  ASSERT_NE(second, nullptr);
+  EXPECT_DOUBLE_EQ(second->Fields("FTotal").AsDouble(), 15.0);
+  RecordsetPtr third = c->NextRecordset();
+  ASSERT_NE(third, nullptr);
+  EXPECT_TRUE(third->Fields(0).IsNull());
+  EXPECT_EQ(c->NextRecordset(), nullptr);
+  EXPECT_EQ(c->NextRecordset(), nullptr);
+
+  // A failing statement throws the native number; what ran before it stays (no transaction).
+  try {
+    c->Execute("UPDATE t_Item SET FQty = 99 WHERE FItemID = 1\r\nSELECT * FROM t_Missing");
+    FAIL() << "a missing table did not fail";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.Number(), 208);
+    EXPECT_NE(error.Description().find("t_Missing"), std::string::npos);
+  }
+  EXPECT_DOUBLE_EQ(Scalar(*c, "SELECT FQty FROM t_Item WHERE FItemID = 1").AsDouble(), 99.0);
+  EXPECT_EQ(ErrorNumberOf([&] { c->Execute("SELECT 1 / 0"); }), 8134);
+  // The result sets of a failed batch do not linger.
+  EXPECT_EQ(c->NextRecordset(), nullptr);
+
+  // ":memory:" is one database for the whole process.
+  ConnectionPtr m1 = OpenConnection("Provider=SQLite;Data Source=:memory:");
+  ConnectionPtr m2 = OpenConnection("provider=sqlite;data source=:memory:");
+  m1->Execute("CREATE TABLE t_MemShared (FID int)\r\nINSERT INTO t_MemShared VALUES (7)");
+  EXPECT_EQ(Scalar(*m2, "SELECT FID FROM t_MemShared").AsLong(), 7);
+  m2->Execute("DROP TABLE t_MemShared");
+}
+
+TEST(CommandTest, TypedParametersInOrder) {
+  ScratchDir dir;
+  ConnectionPtr c = OpenConnection(dir.Connect());
+  c->Execute(
+      "CREATE TABLE t_Note (FID int, FText nvarchar(200), FQty float, FOk bit, FDate datetime)");
+  Command insert(c, "INSERT INTO t_Note (FID, FText, FQty, FOk, FDate) VALUES (?, ?, ?, ?, ?)");
+  insert.AppendParameter(ParamType::kInteger, 0, "12");  // text read as a number
+  insert.AppendParameter(ParamType::kVarWChar, 30, std::string(40, 'x') + "?");
+  insert.AppendParameter(ParamType::kDouble, 0, 2.5);
+  insert.AppendParameter(ParamType::kBoolean, 0, true);
+  insert.AppendParameter(ParamType::kDate, 0, "2024-03-10 08:30:00");
+  int64_t affected = 0;
+  insert.Execute(&affected);
+  EXPECT_EQ(affected, 1);
+
+  Command cut(c, "INSERT INTO t_Note (FID, FText) VALUES (?, ?)");
+  cut.AppendParameter(ParamType::kInteger, 0, 13);
+  cut.AppendParameter(ParamType::kVarWChar, 4, "工序汇报单");  // four characters survive
+  cut.Execute();
+  Command null_param(c, "INSERT INTO t_Note (FID, FText) VALUES (?, ?)");
+  null_param.AppendParameter(ParamType::kInteger, 0, 14);
+  null_param.AppendParameter(ParamType::kVarChar, 10, Variant());
+  null_param.Execute();
+
+  RecordsetPtr rs = c->Execute(
+      "SELECT FID, FText, FQty, FOk, CONVERT(varchar(20), FDate, 120) AS FDay FROM t_Note "
+      "ORDER BY FID");
+  EXPECT_EQ(rs->Fields("FID").AsLong(), 12);
+  EXPECT_EQ(rs->Fields("FText").AsString(), std::string(30, 'x'));
+  EXPECT_DOUBLE_EQ(rs->Fields("FQty").AsDouble(), 2.5);
+  EXPECT_TRUE(rs->Fields("FOk").AsBool());
+  EXPECT_EQ(rs->Fields("FDay").AsString(), "2024-03-10 08:30:00");
+  rs->MoveNext();
+  EXPECT_EQ(rs->Fields("FText").AsString(), "工序汇报");
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Fields("FText").IsNull());
+
+  // A "?" inside a literal or a comment is not a marker; a count that differs is error 3708.
+  Command literal(c, "SELECT COUNT(*) FROM t_Note WHERE FText <> 'why?' /* ? */ AND FID > ? -- ?");
+  literal.AppendParameter(ParamType::kInteger, 0, 12);
+  EXPECT_EQ(literal.Execute()->Fields(0).AsLong(), 1);
+  Command missing(c, "SELECT ? + ?");
+  missing.AppendParameter(ParamType::kInteger, 0, 1);
+  EXPECT_EQ(ErrorNumberOf([&] { missing.Execute(); }), 3708);
+}
+
+TEST(SqlTraceTest, LogsPerConnectionAndPerProcess) {
+  ScratchDir dir;
+  SqlTrace::Clear();
+  ConnectionPtr traced = OpenConnection(dir.Connect());
+  ConnectionPtr quiet = OpenConnection(dir.Connect());
+  traced->SetTrace(true);
+  std::vector<std::string> sunk;
+  SqlTrace::SetSink([&sunk](const TraceEntry& entry) { sunk.push_back(entry.connection); });
+
+  const std::string create = "CREATE TABLE t_Log (FID int)\r\nINSERT INTO t_Log VALUES (1)";
+  traced->Execute(create);
+  quiet->Execute("INSERT INTO t_Log VALUES (2)");  // neither switch is on for it
+  EXPECT_THROW(traced->Execute("SELECT FNope FROM t_Log"), Error);
+  SqlTrace::EnableProcess(true);
+  Command update(quiet, "UPDATE t_Log SET FID = FID + ?");
+  update.AppendParameter(ParamType::kInteger, 0, 10);
+  update.Execute();
+  SqlTrace::EnableProcess(false);
+  SqlTrace::SetSink(nullptr);
+
+  std::vector<TraceEntry> entries = SqlTrace::Entries();
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].connection, traced->Name());
+  EXPECT_EQ(entries[0].sql, create);
+  EXPECT_EQ(entries[0].rows_affected, 1);
+  EXPECT_EQ(entries[0].error, "");
+  EXPECT_GE(entries[0].duration_ms, 0.0);
+  EXPECT_EQ(entries[1].error.rfind("207: ", 0), 0u) << entries[1].error;
+  EXPECT_EQ(entries[2].connection, quiet->Name());
+  EXPECT_EQ(entries[2].sql, "UPDATE t_Log SET FID = FID + ?");
+  EXPECT_EQ(entries[2].rows_affected, 2);
+  EXPECT_EQ(sunk, (std::vector<std::string>{traced->Name(), traced->Name(), quiet->Name()}));
+  SqlTrace::Clear();
+  EXPECT_TRUE(SqlTrace::Entries().empty());
+}
+
+}  // namespace
+}  // namespace corva

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <map>
 
 #include "corva/error.h"
@@ -363,7 +364,14 @@ void DatabaseImpl::Release(HandleImpl* handle) {
 std::shared_ptr<Database> Database::Open(const std::string& path) {
   std::lock_guard<std::mutex> lock(g_registry_mu);
   auto& registry = Registry();
-  auto it = registry.find(path);
+  // "db.sqlite" and "./db.sqlite" are one database: one write lock, one catalog.
+  std::string key = path;
+  if (path != ":memory:") {
+    std::error_code ec;
+    std::filesystem::path canonical = std::filesystem::weakly_canonical(path, ec);
+    if (!ec) key = canonical.string();
+  }
+  auto it = registry.find(key);
   if (it != registry.end())
     if (auto db = it->second.lock()) return db;
   std::string uri;
@@ -382,7 +390,7 @@ std::shared_ptr<Database> Database::Open(const std::string& path) {
     }
   }
   auto db = std::make_shared<DatabaseImpl>(path, uri);
-  registry[path] = db;
+  registry[key] = db;
   if (path == ":memory:") {
     // The process's in-memory database lives as long as the process.
     static auto* keep = new std::vector<std::shared_ptr<DatabaseImpl>>();

@@ -50,6 +50,23 @@ Variant ToVariant(sqlite3_stmt* stmt, int column, const SqlType& type) {
   }
 }
 
+Variant ValueToVariant(const Value& v, const SqlType& type) {
+  switch (v.kind) {
+    case Value::Kind::kInt:
+      if (v.i >= INT32_MIN && v.i <= INT32_MAX) return Variant(static_cast<int32_t>(v.i));
+      return Variant(static_cast<double>(v.i));
+    case Value::Kind::kReal:
+      return Variant(v.d);
+    case Value::Kind::kText: {
+      DateTime d;
+      if (type.kind == TypeKind::kDate && ParseDateTime(v.s, &d)) return Variant(Date{d.Serial()});
+      return Variant(v.s);
+    }
+    default:
+      return Variant::Null();
+  }
+}
+
 Value FromVariant(const Variant& v) {
   switch (v.Type()) {
     case VarType::kBoolean:

@@ -155,6 +155,7 @@ class Executor : public Resolver {
 // The Variant a result column's value becomes.
 Variant ToVariant(sqlite3_stmt* stmt, int column, const SqlType& type);
 Value ColumnValue(sqlite3_stmt* stmt, int column);
+Variant ValueToVariant(const Value& v, const SqlType& type);
 Value FromVariant(const Variant& v);
 
 }  // namespace corva::tsql

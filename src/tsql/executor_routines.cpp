@@ -57,10 +57,11 @@ void Executor::Exec(const ExecStmt& s) {
   frame_ = &frame;
   for (int p = 0; p < prog.param_count; ++p) {
     if (given[p]) continue;
-    if (!prog.param_defaults[p])
-      (frame_ = caller,
-       ThrowSql(201, "Procedure or function '" + routine->name + "' expects parameter '" +
-                         prog.vars[p].name + "', which was not supplied."));
+    if (!prog.param_defaults[p]) {
+      frame_ = caller;
+      ThrowSql(201, "Procedure or function '" + routine->name + "' expects parameter '" +
+                        prog.vars[p].name + "', which was not supplied.");
+    }
     frame.vars[p] = ConvertTo(Eval(*prog.param_defaults[p]), prog.vars[p].type);
   }
   frame_ = caller;
@@ -254,22 +255,7 @@ void Executor::Fetch(const FetchStmt& s) {
     std::vector<Variant> out;
     for (size_t i = 0; i < c.visible; ++i) {
       rs.columns.push_back(text.columns[i].name);
-      const Value& v = row[i];
-      switch (v.kind) {
-        case Value::Kind::kInt:
-          out.push_back(v.i >= INT32_MIN && v.i <= INT32_MAX ? Variant(static_cast<int32_t>(v.i))
-                                                             : Variant(static_cast<double>(v.i)));
-          break;
-        case Value::Kind::kReal:
-          out.push_back(Variant(v.d));
-          break;
-        case Value::Kind::kText:
-          out.push_back(Variant(v.s));
-          break;
-        default:
-          out.push_back(Variant::Null());
-          break;
-      }
+      out.push_back(ValueToVariant(row[i], text.columns[i].type));
     }
     rs.rows.push_back(std::move(out));
     out_->result_sets.push_back(std::move(rs));

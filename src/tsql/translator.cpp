@@ -417,12 +417,23 @@ SqlType Translator::Binary(const tsql::Expr& e, const Scope& scope, std::string*
     to_num(&b, &tb, ta.kind == TypeKind::kInt ? ta : SqlType::Of(TypeKind::kReal));
   if (ta.kind == TypeKind::kDate) a = "tsql_datenum(" + a + ")", ta = SqlType::Of(TypeKind::kReal);
   if (tb.kind == TypeKind::kDate) b = "tsql_datenum(" + b + ")", tb = SqlType::Of(TypeKind::kReal);
-  if (op == "/") {
-    *out += "tsql_div(" + a + ", " + b + ")";
-    return Promote(ta, tb);
-  }
-  if (op == "%") {
-    *out += "tsql_mod(" + a + ", " + b + ")";
+  if (op == "/" || op == "%") {
+    // A literal divisor other than zero lets SQLite divide natively: its integer division
+    // truncates toward zero as SQL Server's does. The divisor's value then shapes the SQL.
+    const tsql::Expr& divisor = *e.args[1];
+    bool native = false;
+    if (divisor.kind == ExprKind::kLiteral && (ta.IsNumeric() || ta.kind == TypeKind::kNull)) {
+      const Value& v = resolver_->Literal(divisor.index);
+      if (v.kind == Value::Kind::kInt || v.kind == Value::Kind::kReal) {
+        resolver_->MarkStructural(divisor.index);
+        native = v.kind == Value::Kind::kInt ? v.i != 0 : v.d != 0;
+        if (op == "%" && (v.kind != Value::Kind::kInt || ta.kind != TypeKind::kInt)) native = false;
+      }
+    }
+    if (native)
+      *out += "(" + a + " " + op + " " + b + ")";
+    else
+      *out += std::string(op == "/" ? "tsql_div(" : "tsql_mod(") + a + ", " + b + ")";
     return Promote(ta, tb);
   }
   if (op == "^") {

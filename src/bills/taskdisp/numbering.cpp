@@ -17,25 +17,6 @@ namespace {
 using corva::Variant;
 using corva::frame::FrameVote;
 
-// The counter moved on by `step`: a whole-number counter stays whole and overflows past 32 bits
-// (error 6) as the column does; other values are read as numbers (error 13 when they are not).
-Variant CounterPlus(const Variant& counter, int32_t step) {
-  if (counter.Type() == corva::VarType::kLong) {
-    int64_t next = static_cast<int64_t>(counter.AsLong()) + step;
-    if (next > std::numeric_limits<int32_t>::max() || next < std::numeric_limits<int32_t>::min()) {
-      throw corva::Error::Runtime(corva::kErrOverflow);
-    }
-    return static_cast<int32_t>(next);
-  }
-  return counter.AsDouble() + step;
-}
-
-std::string TrimBlanks(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 // The `index`-th number after the counter (1 = the next), without the prefix.
 std::string NthNumber(const Variant& counter, int32_t index, const std::string& pattern,
                       const std::string& suffix) {

@@ -6,7 +6,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <vector>
+
+#include "corva/error.h"
 
 namespace CorvaMSHTransBills {
 namespace {
@@ -260,6 +263,23 @@ std::string FormatNumberPattern(const corva::Variant& value, std::string_view pa
   Laid laid = LayOut(Tokenize(*section), std::fabs(number));
   if (negative && !own_negative && laid.nonzero) return "-" + laid.text;
   return laid.text;
+}
+
+corva::Variant CounterPlus(const corva::Variant& counter, int32_t step) {
+  if (counter.Type() == corva::VarType::kLong) {
+    int64_t next = static_cast<int64_t>(counter.AsLong()) + step;
+    if (next > std::numeric_limits<int32_t>::max() || next < std::numeric_limits<int32_t>::min()) {
+      throw corva::Error::Runtime(corva::kErrOverflow);
+    }
+    return static_cast<int32_t>(next);
+  }
+  return counter.AsDouble() + step;
+}
+
+std::string TrimBlanks(const std::string& text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 }  // namespace CorvaMSHTransBills

@@ -4,6 +4,7 @@
 #ifndef CORVA_BILLS_WORKBILL_NUMBER_PATTERN_H_
 #define CORVA_BILLS_WORKBILL_NUMBER_PATTERN_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,14 @@ namespace CorvaMSHTransBills {
 // A Null value gives the fourth section's text, or "" without one. Other values are read as
 // numbers (Empty as 0): error 13 when they are not.
 std::string FormatNumberPattern(const corva::Variant& value, std::string_view pattern);
+
+// A bill-number counter moved on by `step`. A whole-number counter stays a whole number and
+// overflows past 32 bits (error 6), as the counter column does; other values are read as numbers
+// (error 13 when they are not).
+corva::Variant CounterPlus(const corva::Variant& counter, int32_t step);
+
+// `text` without leading and trailing blanks (prefixes and suffixes of bill-number rules).
+std::string TrimBlanks(const std::string& text);
 
 }  // namespace CorvaMSHTransBills
 

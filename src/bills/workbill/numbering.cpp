@@ -12,32 +12,9 @@
 #include "corva/error.h"
 
 namespace CorvaMSHTransBills {
-namespace {
 
 using corva::Variant;
 using corva::frame::FrameVote;
-
-// The counter moved on by `step`. A whole-number counter stays a whole number and overflows past
-// 32 bits (error 6), as the counter column does; other values are read as numbers (error 13 when
-// they are not).
-Variant CounterPlus(const Variant& counter, int32_t step) {
-  if (counter.Type() == corva::VarType::kLong) {
-    int64_t next = static_cast<int64_t>(counter.AsLong()) + step;
-    if (next > std::numeric_limits<int32_t>::max() || next < std::numeric_limits<int32_t>::min()) {
-      throw corva::Error::Runtime(corva::kErrOverflow);
-    }
-    return static_cast<int32_t>(next);
-  }
-  return counter.AsDouble() + step;
-}
-
-std::string TrimBlanks(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-}  // namespace
 
 std::string clsMWorkBill::GetThisBillNo(const std::string& sDsn, int32_t& LoopNum, bool& isSave) {
   std::string numbers;

@@ -23,10 +23,10 @@
 namespace {
 
 using corva::bench::DialectBatch;
-using corva::bench::kDialectSchema;
-using corva::bench::kSqliteSchema;
 using corva::bench::InsertText;
+using corva::bench::kDialectSchema;
 using corva::bench::kOpersPerBill;
+using corva::bench::kSqliteSchema;
 using corva::bench::kWorkBills;
 using corva::bench::Row;
 using corva::bench::SampleRows;

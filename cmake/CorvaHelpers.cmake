@@ -1,12 +1,27 @@
-# corva_add_layer(NAME DIR): an OBJECT library of every .cpp under DIR (recursively), added to the
-# list of layers that make up the library.
-function(corva_add_layer name)
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  if(NOT sources)
+# corva_add_layer(LAYER BELOW): an OBJECT library corva_LAYER of every .cpp under src/LAYER/,
+# added to the list of layers that make up the library. Its sources include headers as
+# "layer/file.h" through a view folder in the build tree that links to src/LAYER and the BELOW
+# layers only, so an include of a layer above fails the build; it links the BELOW layers too.
+function(corva_add_layer layer below)
+  set(dir ${PROJECT_SOURCE_DIR}/src/${layer})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  set(view ${PROJECT_BINARY_DIR}/layer_view/${layer})
+  file(REMOVE_RECURSE ${view})
+  file(MAKE_DIRECTORY ${view})
+  foreach(visible IN LISTS below ITEMS ${layer})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${visible} ${view}/${visible} SYMBOLIC)
+  endforeach()
+  if(NOT sources)  # a layer still to be written
     return()
   endif()
+  set(name corva_${layer})
   add_library(${name} OBJECT ${sources})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/include ${view})
+  foreach(lower IN LISTS below)
+    if(TARGET corva_${lower})
+      target_link_libraries(${name} PRIVATE corva_${lower})
+    endif()
+  endforeach()
   target_link_libraries(${name} PRIVATE PkgConfig::SQLITE3)
   if(CORVA_WITH_ODBC)
     target_link_libraries(${name} PRIVATE PkgConfig::ODBC)

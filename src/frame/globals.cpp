@@ -2,8 +2,8 @@
 // edition prefix rule and GUID cleaning.
 #include "frame/globals.h"
 
+#include "base/late_binding.h"
 #include "frame/parse.h"
-#include "host/late_binding.h"
 
 namespace corva::frame {
 
@@ -11,7 +11,7 @@ std::string GetDsnValue(std::string_view sDsn, std::string_view key) {
   std::string text(sDsn);
   if (text.empty() || text.back() != ';') text += ';';
   std::string pattern = std::string(key) + "=";
-  size_t pos = host::IFind(text, pattern);
+  size_t pos = corva::IFind(text, pattern);
   std::string value;
   if (pos != std::string::npos) {
     size_t end = text.find(';', pos);  // always found: the text ends with ";"
@@ -34,12 +34,12 @@ std::string GetLanguageID(const std::string& sDsn) {
 }
 
 std::string GetEditionPrefix(std::string_view code) {
-  return host::IEquals(code, "QRA") ? "QRA_" : "";
+  return corva::IEquals(code, "QRA") ? "QRA_" : "";
 }
 
 std::string GetEditionName(std::string_view sDsn, std::string_view name) {
   std::string prefix = GetEditionPrefix(GetDsnValue(sDsn, "CorvaVersion"));
-  if (!prefix.empty() && host::IFind(name, prefix) == std::string_view::npos) {
+  if (!prefix.empty() && corva::IFind(name, prefix) == std::string_view::npos) {
     return prefix + std::string(name);
   }
   return std::string(name);

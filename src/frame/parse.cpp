@@ -2,9 +2,9 @@
 // lookups the rest of the library makes through CParse.
 #include "frame/parse.h"
 
+#include "base/late_binding.h"
 #include "corva/error.h"
 #include "corva/variant.h"
-#include "host/late_binding.h"
 
 namespace corva::frame {
 namespace {
@@ -47,7 +47,7 @@ bool CParse::ParseString(const std::string& props_string) {
     }
     if (key.empty()) return true;
     for (const auto& [k, v] : m_Props) {
-      if (host::IEquals(k, key)) throw Error::Runtime(kErrDuplicateKey);
+      if (corva::IEquals(k, key)) throw Error::Runtime(kErrDuplicateKey);
     }
     m_Props.emplace_back(std::string(key), std::string(Trim(value)));
   }
@@ -55,13 +55,13 @@ bool CParse::ParseString(const std::string& props_string) {
 
 const std::string& CParse::GetProperty(std::string_view name) const {
   for (const auto& [key, value] : m_Props) {
-    if (host::IEquals(key, name)) return value;
+    if (corva::IEquals(key, name)) return value;
   }
   throw Error::Runtime(kErrInvalidProcedureCall);
 }
 
 int32_t CParse::UserID() const { return Variant(GetProperty("UserID")).AsLong(); }
 
-bool CParse::IsIndustry() const { return host::IEquals(GetProperty("AcctType"), "GY"); }
+bool CParse::IsIndustry() const { return corva::IEquals(GetProperty("AcctType"), "GY"); }
 
 }  // namespace corva::frame

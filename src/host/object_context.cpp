@@ -3,17 +3,27 @@
 // transaction (or an implicit one for a call from outside any transaction) and turns a final abort
 // vote into a doomed transaction. Also the host's TransactionScope and GetObjectContext.
 #include <optional>
+#include <vector>
 
 #include "corva/host.h"
-#include "host/call_state.h"
+#include "db/transaction.h"
 #include "host/registry.h"
-#include "host/transaction.h"
 
 namespace corva {
 namespace host {
 namespace {
 
 enum class Vote { kNone, kComplete, kAbort };
+
+struct ActiveCall {
+  ObjectContext* context;  // the call's own context (its votes)
+};
+
+// The calls in progress on this thread through context proxies, outermost first.
+std::vector<ActiveCall>& CallStack() {
+  thread_local std::vector<ActiveCall> calls;
+  return calls;
+}
 
 // The context of one call through a proxy. Only the last vote counts, as in the component service:
 // a rule may vote abort first and replace it by complete when it succeeds.
@@ -43,15 +53,23 @@ class DetachedContext : public ObjectContext {
   bool IsInTransaction() const override { return false; }
 };
 
-// Pushes a call on the thread's stack for its lifetime.
+// Pushes a call on the thread's stack for its lifetime and makes its transaction the one the
+// database layer finds current on the thread.
 class CallFrame {
  public:
-  CallFrame(CallContext* context, Transaction* transaction) {
-    internal::CallStack().push_back({context, transaction});
+  CallFrame(CallContext* context, db::Transaction* transaction) : outer_(db::ThreadTransaction()) {
+    CallStack().push_back({context});
+    db::ThreadTransaction() = transaction;
   }
-  ~CallFrame() { internal::CallStack().pop_back(); }
+  ~CallFrame() {
+    db::ThreadTransaction() = outer_;
+    CallStack().pop_back();
+  }
   CallFrame(const CallFrame&) = delete;
   CallFrame& operator=(const CallFrame&) = delete;
+
+ private:
+  db::Transaction* outer_;
 };
 
 class ContextProxy : public Dispatch {
@@ -74,8 +92,8 @@ class ContextProxy : public Dispatch {
  private:
   template <typename Fn>
   Variant RunCall(Fn&& fn) {
-    Transaction* transaction = CurrentTransaction();
-    std::optional<Transaction> implicit;  // a call from outside any transaction gets its own
+    db::Transaction* transaction = db::CurrentTransaction();
+    std::optional<db::Transaction> implicit;  // a call from outside any transaction gets its own
     if (transaction == nullptr) transaction = &implicit.emplace();
     CallContext context;
     Variant result;
@@ -113,32 +131,32 @@ std::shared_ptr<Dispatch> CreateObject(const std::string& progid) {
 
 ObjectContext& GetObjectContext() {
   static host::DetachedContext detached;  // stateless, so one serves every thread
-  auto& calls = host::internal::CallStack();
+  auto& calls = host::CallStack();
   return calls.empty() ? detached : *calls.back().context;
 }
 
 // A scope owns a transaction unless one is already current on the thread (an outer scope, or the
 // call the scope was created in); then it joins that one.
 struct TransactionScope::Impl {
-  std::unique_ptr<host::Transaction> own;
-  host::Transaction* joined = nullptr;
+  std::unique_ptr<db::Transaction> own;
+  db::Transaction* joined = nullptr;
   bool committed = false;
   bool result = false;
 };
 
 TransactionScope::TransactionScope() : impl_(std::make_unique<Impl>()) {
-  if (host::Transaction* current = host::CurrentTransaction()) {
+  if (db::Transaction* current = db::CurrentTransaction()) {
     impl_->joined = current;
     return;
   }
-  impl_->own = std::make_unique<host::Transaction>();
-  host::internal::ScopeTransaction() = impl_->own.get();
+  impl_->own = std::make_unique<db::Transaction>();
+  db::ThreadTransaction() = impl_->own.get();
 }
 
 TransactionScope::~TransactionScope() {
   if (impl_->own) {
-    if (host::internal::ScopeTransaction() == impl_->own.get()) {
-      host::internal::ScopeTransaction() = nullptr;
+    if (db::ThreadTransaction() == impl_->own.get()) {
+      db::ThreadTransaction() = nullptr;
     }
     impl_->own->End(false);  // no-op after Commit; never throws when rolling back
   } else if (!impl_->committed) {
@@ -156,8 +174,8 @@ bool TransactionScope::Commit() {
   impl_->committed = true;
   if (!impl_->own) return impl_->result = !impl_->joined->Doomed();
   // The scope stops being current before its resources commit, so nothing joins a finished one.
-  if (host::internal::ScopeTransaction() == impl_->own.get()) {
-    host::internal::ScopeTransaction() = nullptr;
+  if (db::ThreadTransaction() == impl_->own.get()) {
+    db::ThreadTransaction() = nullptr;
   }
   return impl_->result = impl_->own->End(true);
 }

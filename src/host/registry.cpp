@@ -8,8 +8,8 @@
 #include <shared_mutex>
 #include <unordered_map>
 
+#include "base/late_binding.h"
 #include "corva/error.h"
-#include "host/late_binding.h"
 
 namespace corva {
 namespace host {
@@ -60,9 +60,9 @@ void RegisterComponent(const std::string& progid, ComponentFactory factory) {
     std::unique_lock lock(registry.mutex);
     // An empty factory removes the registration (a plain default serves the name again).
     if (factory) {
-      registry.factories[host::FoldCase(progid)] = std::move(factory);
+      registry.factories[corva::FoldCase(progid)] = std::move(factory);
     } else {
-      registry.factories.erase(host::FoldCase(progid));
+      registry.factories.erase(corva::FoldCase(progid));
     }
   }
   registry.generation.fetch_add(1, std::memory_order_acq_rel);

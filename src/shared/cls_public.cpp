@@ -5,9 +5,9 @@
 
 #include <cstddef>
 
-#include "bills/sql_text.h"
+#include "base/late_binding.h"
 #include "corva/error.h"
-#include "host/late_binding.h"
+#include "frame/sql_text.h"
 #include "host/registry.h"
 
 namespace CorvaMSHTransBills {
@@ -124,11 +124,11 @@ const Operation kOperations[] = {
 
 Variant clsPublic::Invoke(const std::string& name, std::vector<Variant>& args) {
   for (const Operation& op : kOperations) {
-    if (!corva::host::IEquals(name, op.name)) continue;
-    corva::host::RequireArgs(args, op.min_args, op.max_args);
+    if (!corva::IEquals(name, op.name)) continue;
+    corva::RequireArgs(args, op.min_args, op.max_args);
     return op.call(*this, args);
   }
-  throw corva::host::NoSuchMethod(name);
+  throw corva::NoSuchMethod(name);
 }
 
 void clsPublic::UpdateSql(const std::string& sDsn, const std::string& strSQL) {

@@ -4,10 +4,10 @@
 // later than the last day of the calendar.
 #include <string>
 
-#include "bills/codes.h"
-#include "bills/sql_text.h"
 #include "corva/error.h"
+#include "frame/codes.h"
 #include "frame/messages.h"
+#include "frame/sql_text.h"
 #include "shared/cls_public.h"
 #include "shared/day_text.h"
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "bills/sql_text.h"
 #include "corva/error.h"
+#include "frame/sql_text.h"
 #include "shared/cls_public.h"
 #include "shared/day_text.h"
 

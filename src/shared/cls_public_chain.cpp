@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "bills/codes.h"
-#include "bills/sql_text.h"
 #include "corva/error.h"
+#include "frame/codes.h"
+#include "frame/sql_text.h"
 #include "shared/cls_public.h"
 
 namespace CorvaMSHTransBills {

@@ -3,8 +3,8 @@
 // temporary table #MaterialHead.
 #include <string>
 
-#include "bills/sql_text.h"
 #include "corva/error.h"
+#include "frame/sql_text.h"
 #include "shared/cls_public.h"
 
 namespace CorvaMSHTransBills {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "bills/plan_check_component.h"
 #include "corva/corva.h"
-#include "host/plan_check_component.h"
 #include "host/registry.h"
 #include "support/test_db.h"
 
@@ -396,7 +396,8 @@ class FakePlanCheck {
     corva::RegisterComponent(kPlanCheck, corva::host::FactoryOf<RecordingPlanCheck>());
   }
   ~FakePlanCheck() {
-    corva::RegisterComponent(kPlanCheck, corva::host::FactoryOf<corva::host::PlanCheckComponent>());
+    corva::RegisterComponent(kPlanCheck,
+                             corva::host::FactoryOf<corva::bills::PlanCheckComponent>());
   }
 };
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "bills/plan_check_component.h"
 #include "bills/workbill/number_pattern.h"
 #include "corva/corva.h"
-#include "host/plan_check_component.h"
 #include "host/registry.h"
 #include "support/test_db.h"
 
@@ -346,7 +346,8 @@ class FakePlanCheck {
     corva::RegisterComponent(kPlanCheck, corva::host::FactoryOf<RecordingPlanCheck>());
   }
   ~FakePlanCheck() {
-    corva::RegisterComponent(kPlanCheck, corva::host::FactoryOf<corva::host::PlanCheckComponent>());
+    corva::RegisterComponent(kPlanCheck,
+                             corva::host::FactoryOf<corva::bills::PlanCheckComponent>());
     corva::RegisterComponent(std::string("QRA_") + kPlanCheck, nullptr);  // none of its own
   }
 };
@@ -418,7 +419,7 @@ TEST(WorkBillCheckTest, AutoCloseDecidesCloseOrReopen) {
   corva::RegisterComponent(std::string("QRA_") + kPlanCheck,
                            corva::host::FactoryOf<RecordingPlanCheck>());
   RecordingPlanCheck::answer = false;  // only the edition's own component is asked now
-  corva::RegisterComponent(kPlanCheck, corva::host::FactoryOf<corva::host::PlanCheckComponent>());
+  corva::RegisterComponent(kPlanCheck, corva::host::FactoryOf<corva::bills::PlanCheckComponent>());
   EXPECT_EQ(auto_close(qra, 11).message, "plan check says no");
 }
 

@@ -1,7 +1,7 @@
 // Connections inside the host's transaction: sharing one transaction while keeping their own "#"
 // tables, commit and rollback by the transaction's fate, isolation from other threads, and
 // concurrent transactions on one file database that must neither deadlock nor lose updates.
-#include "host/transaction.h"
+#include "db/transaction.h"
 
 #include <gtest/gtest.h>
 
@@ -90,7 +90,7 @@ TEST_F(TransactionTest, DoomedOrAbandonedScopeLeavesNothing) {
     TransactionScope scope;
     ConnectionPtr c = OpenConnection(dir_.Connect());
     c->Execute("INSERT INTO t_Qty VALUES (2, 1)");
-    host::CurrentTransaction()->Doom();  // what an abort vote does
+    corva::db::CurrentTransaction()->Doom();  // what an abort vote does
     EXPECT_TRUE(scope.Doomed());
     EXPECT_FALSE(scope.Commit());
   }

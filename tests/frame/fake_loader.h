@@ -9,11 +9,11 @@
 #include <string>
 #include <utility>
 
+#include "base/late_binding.h"
 #include "corva/dispatch.h"
 #include "corva/error.h"
 #include "frame/pending_error.h"
 #include "host/fakes.h"
-#include "host/late_binding.h"
 
 namespace corva::testing {
 
@@ -36,8 +36,8 @@ class FakeLoader {
    public:
     explicit Loader(State* state) : state_(state) {}
     Variant Invoke(const std::string& name, std::vector<Variant>& args) override {
-      if (host::IEquals(name, "LanguageID")) return state_->language;
-      if (host::IEquals(name, "ResFileBaseName")) return state_->base_name;
+      if (corva::IEquals(name, "LanguageID")) return state_->language;
+      if (corva::IEquals(name, "ResFileBaseName")) return state_->base_name;
       frame::PendingError::Raise(9, "FakeLoader", "clobbered");
       if (state_->fail) throw Error(-1, "FakeLoader", "resource file missing");
       std::string key = args.at(0).AsString();
@@ -47,7 +47,8 @@ class FakeLoader {
     }
     void PutProperty(const std::string& name, std::vector<Variant>&,
                      const Variant& value) override {
-      (host::IEquals(name, "LanguageID") ? state_->language : state_->base_name) = value.AsString();
+      (corva::IEquals(name, "LanguageID") ? state_->language : state_->base_name) =
+          value.AsString();
     }
 
    private:

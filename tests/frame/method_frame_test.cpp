@@ -6,13 +6,13 @@
 
 #include <stdexcept>
 
+#include "base/late_binding.h"
 #include "corva/containers.h"
 #include "corva/error.h"
 #include "corva/sql_trace.h"
 #include "frame/fake_loader.h"
 #include "frame/pending_error.h"
 #include "host/fakes.h"
-#include "host/late_binding.h"
 
 namespace corva::frame {
 namespace {

@@ -10,8 +10,8 @@
 
 #include "corva/dispatch.h"
 #include "corva/host.h"
+#include "db/transaction.h"
 #include "host/registry.h"
-#include "host/transaction.h"
 
 namespace corva::testing {
 
@@ -33,7 +33,7 @@ inline void RegisterLambda(const std::string& progid, Method method) {
 }
 
 // Appends "<name> commit" or "<name> rollback" to a shared log.
-class FakeResource : public host::TransactionResource {
+class FakeResource : public corva::db::TransactionResource {
  public:
   FakeResource(std::string name, std::vector<std::string>* log, bool fail_commit = false)
       : name_(std::move(name)), log_(log), fail_commit_(fail_commit) {}
@@ -52,7 +52,7 @@ class FakeResource : public host::TransactionResource {
 // Enlists a FakeResource named `name` in the thread's current transaction (which must exist), as a
 // database does on the first connection of a transaction; later calls find it enlisted.
 inline void EnlistFake(const std::string& name, std::vector<std::string>* log) {
-  host::Transaction* transaction = host::CurrentTransaction();
+  corva::db::Transaction* transaction = corva::db::CurrentTransaction();
   if (transaction == nullptr) throw Error(-1, "EnlistFake", "no transaction");
   if (transaction->Find(name)) return;
   transaction->Enlist(name, std::make_shared<FakeResource>(name, log));

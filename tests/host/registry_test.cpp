@@ -2,11 +2,11 @@
 // edition rule for prefixed names, and the library's default security and error-check components.
 #include <gtest/gtest.h>
 
+#include "base/late_binding.h"
 #include "corva/containers.h"
 #include "corva/error.h"
 #include "corva/host.h"
 #include "host/fakes.h"
-#include "host/late_binding.h"
 
 namespace corva {
 namespace {
@@ -29,8 +29,8 @@ TEST(Registry, CreateObjectCallsByNameWithByReferenceArguments) {
   RegisterComponent("Test.Swapper", [] {
     return std::make_shared<testing::LambdaComponent>(
         [calls = 0](const std::string& name, std::vector<Variant>& args) mutable -> Variant {
-          if (!host::IEquals(name, "Swap")) throw host::NoSuchMethod(name);
-          host::RequireArgs(args, 2, 2);
+          if (!corva::IEquals(name, "Swap")) throw corva::NoSuchMethod(name);
+          corva::RequireArgs(args, 2, 2);
           std::swap(args[0], args[1]);
           return ++calls;
         });
@@ -85,9 +85,9 @@ TEST(OutsideComponents, SecurityAndErrorCheckerDefaults) {
   auto entry = [](int32_t number, const char* state) {
     return std::make_shared<testing::LambdaComponent>(
         [=](const std::string& name, std::vector<Variant>&) -> Variant {
-          if (host::IEquals(name, "Number")) return number;
-          if (host::IEquals(name, "SQLState")) return state;
-          throw host::NoSuchMethod(name);
+          if (corva::IEquals(name, "Number")) return number;
+          if (corva::IEquals(name, "SQLState")) return state;
+          throw corva::NoSuchMethod(name);
         });
   };
   std::shared_ptr<Dispatch> checker = CreateObject("OrmiErrorHandle.CheckADOError");

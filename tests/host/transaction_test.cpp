@@ -5,10 +5,10 @@
 
 #include <thread>
 
+#include "base/late_binding.h"
 #include "corva/error.h"
 #include "corva/host.h"
 #include "host/fakes.h"
-#include "host/late_binding.h"
 
 namespace corva {
 namespace {
@@ -42,7 +42,7 @@ class VotingTest : public ::testing::Test {
     });
     RegisterLambda("Test.Outer", [this](const std::string& name, std::vector<Variant>& args) {
       EnlistFake("outer", &log_);
-      if (host::IEquals(name, "Run")) {
+      if (corva::IEquals(name, "Run")) {
         std::vector<Variant> inner{"inner", args[0]};
         GetObjectContext().CreateInstance("Test.Worker")->Invoke("Work", inner);
       } else {
@@ -87,7 +87,7 @@ TEST_F(VotingTest, CallFromOutsideCommitsUnlessItsLastVoteIsAbort) {
     }
     EXPECT_EQ(Take(), Log{script[0] == 'c' ? "db commit" : "db rollback"}) << script;
   }
-  EXPECT_EQ(host::CurrentTransaction(), nullptr);
+  EXPECT_EQ(corva::db::CurrentTransaction(), nullptr);
 }
 
 TEST_F(VotingTest, InnerObjectAbortDoomsTheWholeTransaction) {
@@ -163,7 +163,7 @@ TEST_F(VotingTest, ScopeBelongsToItsThread) {
 
 TEST(Transaction, CommitFailureRollsBackTheRest) {
   Log log;
-  host::Transaction transaction;
+  corva::db::Transaction transaction;
   transaction.Enlist("a", std::make_shared<testing::FakeResource>("a", &log));
   transaction.Enlist("b", std::make_shared<testing::FakeResource>("b", &log, true));
   transaction.Enlist("c", std::make_shared<testing::FakeResource>("c", &log));

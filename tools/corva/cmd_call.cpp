@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/late_binding.h"
 #include "commands.h"
 #include "console.h"
 #include "corva/containers.h"
@@ -17,7 +18,6 @@
 #include "corva/sql_trace.h"
 #include "db/schema_installer.h"
 #include "frame/parse.h"
-#include "host/late_binding.h"
 #include "table_printer.h"
 #include "value_syntax.h"
 
@@ -45,7 +45,7 @@ std::string WithLanguage(const std::string& props, const std::string& language) 
   std::string rebuilt;
   bool replaced = false;
   for (auto [key, value] : parse.Properties()) {
-    if (host::IEquals(key, "Language")) {
+    if (corva::IEquals(key, "Language")) {
       value = language;
       replaced = true;
     }
@@ -61,7 +61,7 @@ std::string WithLanguage(const std::string& props, const std::string& language) 
 // of the embedded database at that path, which must exist (a missing file would silently become a
 // new, empty database without tables).
 std::string PropertyStringFor(const CallOptions& options) {
-  if (host::IFind(options.db, "ConnectString=") != std::string::npos) {
+  if (corva::IFind(options.db, "ConnectString=") != std::string::npos) {
     return WithLanguage(options.db, options.language);
   }
   std::error_code error;

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/late_binding.h"
 #include "corva/containers.h"
 #include "corva/recordset.h"
-#include "host/late_binding.h"
 
 namespace corva::cli {
 namespace {
@@ -53,11 +53,11 @@ bool IsNumber(std::string_view text, bool* integral) {
 // The value of a bare (unquoted) word: a keyword, a number, a date, or else the text itself.
 // `where` says where the word began, for the error of a bad date.
 Variant WordValue(std::string_view word, size_t where) {
-  if (word.empty() || word == "-" || host::IEquals(word, "empty")) return Variant();
-  if (host::IEquals(word, "null")) return Variant::Null();
-  if (host::IEquals(word, "true")) return Variant(true);
-  if (host::IEquals(word, "false")) return Variant(false);
-  if (host::IStartsWith(word, "date:")) {
+  if (word.empty() || word == "-" || corva::IEquals(word, "empty")) return Variant();
+  if (corva::IEquals(word, "null")) return Variant::Null();
+  if (corva::IEquals(word, "true")) return Variant(true);
+  if (corva::IEquals(word, "false")) return Variant(false);
+  if (corva::IStartsWith(word, "date:")) {
     Date date;
     std::string text(Trim(word.substr(5)));
     if (!Date::Parse(text, &date)) {
@@ -218,7 +218,7 @@ class Reader {
 std::string TextSyntax(const std::string& text, std::string_view specials) {
   bool bare = !text.empty() && Trim(text).size() == text.size() &&
               text.find_first_of(specials) == std::string::npos &&
-              !host::IStartsWith(text, "date:") && WordValue(text, 0).Type() == VarType::kString;
+              !corva::IStartsWith(text, "date:") && WordValue(text, 0).Type() == VarType::kString;
   if (bare) return text;
   std::string quoted = "'";
   for (char c : text) {

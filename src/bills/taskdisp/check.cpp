@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "bills/codes.h"
-#include "bills/sql_text.h"
+#include "bills/plan_check_component.h"
 #include "bills/taskdisp/cls_m_task_disp_bill.h"
 #include "corva/recordset.h"
+#include "frame/codes.h"
 #include "frame/globals.h"
 #include "frame/messages.h"
 #include "frame/profile.h"
-#include "host/plan_check_component.h"
+#include "frame/sql_text.h"
 
 namespace CorvaMSHTransBills {
 namespace {
@@ -142,8 +142,8 @@ std::string BuildLedgerAdjust(const std::string& set, int32_t bill, int32_t entr
 // The plan-check component's rights option `control` for dispatch bills, from a fresh component
 // in the call's transaction.
 bool BillControl(Call& call, int32_t control) {
-  auto plan_check =
-      call.CreateInstance(corva::frame::GetEditionName(call.sDsn(), corva::host::kPlanCheckProgID));
+  auto plan_check = call.CreateInstance(
+      corva::frame::GetEditionName(call.sDsn(), corva::bills::kPlanCheckProgID));
   std::vector<Variant> args{call.sDsn(), control, kBillTypeTaskDisp};
   return plan_check->Invoke("GetBillControl", args).AsBool();
 }
@@ -229,13 +229,13 @@ bool clsMTaskDispBill::CheckTaskDispBill(const std::string& MtsString, int32_t F
       }
       // Rights, asked row by row. A row without a recorded checker has none to match the user.
       if (undo) {
-        bool only_checker = BillControl(call, corva::host::kBillControlOnlyCheckerUnchecks);
+        bool only_checker = BillControl(call, corva::bills::kBillControlOnlyCheckerUnchecks);
         if (only_checker && LongOr0(rows->Fields("FCheckerID")) != EmpID) {
           return refuse("你不是该单据的审核人。如果要获得本项的权利,请修改相应的系统参数。");
         }
       } else {
         bool is_maker = LongOr0(rows->Fields("FBillerId")) == EmpID;
-        bool maker_may_check = BillControl(call, corva::host::kBillControlMakerMayCheck);
+        bool maker_may_check = BillControl(call, corva::bills::kBillControlMakerMayCheck);
         if (is_maker && !maker_may_check) {
           return refuse(
               "你不能审核该单据，因为你与制单人是同一人，如果要获得本项权利，请修改相应的系统参数"

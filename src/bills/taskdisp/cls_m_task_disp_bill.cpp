@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/late_binding.h"
+#include "base/late_binding.h"
 #include "host/registry.h"
 
 namespace CorvaMSHTransBills {
@@ -109,11 +109,11 @@ const corva::host::ComponentRegistrar kRegistrar("CorvaMSHTransBills.clsMTaskDis
 
 Variant clsMTaskDispBill::Invoke(const std::string& name, std::vector<Variant>& args) {
   for (const Operation& operation : kOperations) {
-    if (!corva::host::IEquals(name, operation.name)) continue;
-    corva::host::RequireArgs(args, operation.min_args, operation.max_args);
+    if (!corva::IEquals(name, operation.name)) continue;
+    corva::RequireArgs(args, operation.min_args, operation.max_args);
     return operation.call(*this, args);
   }
-  throw corva::host::NoSuchMethod(name);
+  throw corva::NoSuchMethod(name);
 }
 
 }  // namespace CorvaMSHTransBills

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "bills/codes.h"
 #include "corva/containers.h"
 #include "corva/dispatch.h"
 #include "corva/variant.h"
+#include "frame/codes.h"
 #include "frame/method_frame.h"
 
 namespace CorvaMSHTransBills {

@@ -3,14 +3,14 @@
 // or closed entries stay: the floor may already be working on them.
 #include <string>
 
-#include "bills/codes.h"
-#include "bills/sql_text.h"
 #include "bills/taskdisp/cls_m_task_disp_bill.h"
 #include "corva/error.h"
 #include "corva/host.h"
 #include "corva/recordset.h"
+#include "frame/codes.h"
 #include "frame/globals.h"
 #include "frame/messages.h"
+#include "frame/sql_text.h"
 
 namespace CorvaMSHTransBills {
 namespace {

@@ -5,11 +5,11 @@
 #include <limits>
 #include <string>
 
-#include "bills/sql_text.h"
 #include "bills/taskdisp/cls_m_task_disp_bill.h"
 #include "bills/workbill/number_pattern.h"
 #include "corva/error.h"
 #include "corva/recordset.h"
+#include "frame/sql_text.h"
 
 namespace CorvaMSHTransBills {
 namespace {

@@ -3,13 +3,13 @@
 // totals are rewritten and new entries receive their global ids from the ICMaxNum counter.
 #include <string>
 
-#include "bills/codes.h"
-#include "bills/sql_text.h"
 #include "bills/taskdisp/cls_m_task_disp_bill.h"
 #include "corva/containers.h"
 #include "corva/error.h"
 #include "corva/recordset.h"
+#include "frame/codes.h"
 #include "frame/messages.h"
+#include "frame/sql_text.h"
 
 namespace CorvaMSHTransBills {
 namespace {

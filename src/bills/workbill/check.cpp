@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "bills/codes.h"
-#include "bills/sql_text.h"
+#include "bills/plan_check_component.h"
 #include "bills/workbill/cls_m_work_bill.h"
 #include "corva/recordset.h"
+#include "frame/codes.h"
 #include "frame/globals.h"
 #include "frame/messages.h"
-#include "host/plan_check_component.h"
+#include "frame/sql_text.h"
 
 namespace CorvaMSHTransBills {
 namespace {
@@ -110,7 +110,7 @@ bool clsMWorkBill::AutoCloseBill(const std::string& sDsn, int32_t lngWBInterID, 
 
     // The plan-check component closes or re-opens the operation in this transaction and answers
     // with its own message when it cannot.
-    namespace plan = corva::host;
+    namespace plan = corva::bills;
     auto plan_check =
         call.CreateInstance(corva::frame::GetEditionName(sDsn, plan::kPlanCheckProgID));
     int32_t action =

@@ -5,11 +5,11 @@
 #include <limits>
 #include <string>
 
-#include "bills/codes.h"
-#include "bills/sql_text.h"
 #include "bills/workbill/cls_m_work_bill.h"
 #include "bills/workbill/number_pattern.h"
 #include "corva/error.h"
+#include "frame/codes.h"
+#include "frame/sql_text.h"
 
 namespace CorvaMSHTransBills {
 

@@ -4,12 +4,12 @@
 // operation is unchecked.
 #include <string>
 
-#include "bills/codes.h"
-#include "bills/sql_text.h"
 #include "bills/workbill/cls_m_work_bill.h"
 #include "corva/containers.h"
 #include "corva/error.h"
+#include "frame/codes.h"
 #include "frame/messages.h"
+#include "frame/sql_text.h"
 
 namespace CorvaMSHTransBills {
 namespace {

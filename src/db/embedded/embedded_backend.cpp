@@ -7,7 +7,7 @@
 
 #include "db/connection_string.h"
 #include "db/errors.h"
-#include "host/transaction.h"
+#include "db/transaction.h"
 #include "tsql/engine.h"
 
 namespace corva::db {
@@ -68,7 +68,7 @@ Variant ProviderFact(const std::string& name) {
 
 // The engine handle of one database inside a host transaction: begun when the transaction's first
 // connection to the database opened, committed or rolled back when the transaction ends.
-class HandleEnlistment : public host::TransactionResource {
+class HandleEnlistment : public corva::db::TransactionResource {
  public:
   explicit HandleEnlistment(std::shared_ptr<tsql::Handle> handle) : handle_(std::move(handle)) {}
   void Commit() override { handle_->Commit(); }
@@ -142,7 +142,7 @@ std::unique_ptr<Backend> OpenEmbedded(const ConnectionString& connect) {
   std::string path = CanonicalDatabasePath(source);
   try {
     std::shared_ptr<tsql::Database> database = tsql::Database::Open(path);
-    host::Transaction* transaction = host::CurrentTransaction();
+    corva::db::Transaction* transaction = corva::db::CurrentTransaction();
     if (transaction == nullptr || transaction->Ended()) {
       return std::make_unique<EmbeddedBackend>(database, database->AcquireHandle());
     }

@@ -9,7 +9,7 @@
 #include "db/errors.h"
 #include "db/odbc/odbc_connect_string.h"
 #include "db/odbc/odbc_link.h"
-#include "host/transaction.h"
+#include "db/transaction.h"
 
 namespace corva::db {
 namespace {
@@ -18,7 +18,7 @@ namespace {
 // own (so the transaction outlives the connections the rules open and close inside it), begun with
 // BEGIN TRANSACTION; connections join it with the bind token. Committing or rolling back ends it
 // and disconnects.
-class BoundTransaction : public host::TransactionResource {
+class BoundTransaction : public corva::db::TransactionResource {
  public:
   explicit BoundTransaction(const std::string& odbc) : link_(odbc) {
     BatchOutput out = link_.Run(
@@ -93,7 +93,7 @@ class OdbcBackend : public Backend {
 
 std::unique_ptr<Backend> OpenOdbc(const ConnectionString& connect) {
   std::string odbc = ToOdbcConnectString(connect);
-  host::Transaction* transaction = host::CurrentTransaction();
+  corva::db::Transaction* transaction = corva::db::CurrentTransaction();
   if (transaction == nullptr || transaction->Ended()) return std::make_unique<OdbcBackend>(odbc);
 
   const std::string key = "odbc:" + odbc;

@@ -1,16 +1,16 @@
 // The transaction a call runs in, as the database layer sees it: resources (one per database a
 // connection of the transaction opened) enlist under a key, and commit or roll back together when
 // the transaction ends. The host's TransactionScope and the implicit transaction of a host call
-// are both this object.
-#ifndef CORVA_HOST_TRANSACTION_H_
-#define CORVA_HOST_TRANSACTION_H_
+// are both this object; the host sets which one is current on a thread, connections enlist in it.
+#ifndef CORVA_DB_TRANSACTION_H_
+#define CORVA_DB_TRANSACTION_H_
 
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-namespace corva::host {
+namespace corva::db {
 
 // What a database keeps open for one transaction (e.g. an SQLite handle inside BEGIN).
 class TransactionResource {
@@ -51,9 +51,12 @@ class Transaction {
 };
 
 // The transaction active on the calling thread (a live TransactionScope or the implicit transaction
-// of a host call in progress), or nullptr.
+// of a host call in progress), or nullptr. The component service above this layer decides which
+// transaction is current and keeps the slot up to date; the database layer only reads it.
 Transaction* CurrentTransaction();
+// The calling thread's slot behind CurrentTransaction().
+Transaction*& ThreadTransaction();
 
-}  // namespace corva::host
+}  // namespace corva::db
 
-#endif  // CORVA_HOST_TRANSACTION_H_
+#endif  // CORVA_DB_TRANSACTION_H_

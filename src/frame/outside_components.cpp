@@ -3,13 +3,13 @@
 // A host that has its own replaces them with RegisterComponent.
 #include <string>
 
+#include "base/late_binding.h"
 #include "corva/dispatch.h"
 #include "corva/error.h"
 #include "frame/parse.h"
-#include "host/late_binding.h"
 #include "host/registry.h"
 
-namespace corva::host {
+namespace corva::frame {
 namespace {
 
 // "PeltBase.SecurityInfo". GetCurrentUserID(propertyString): the logged-in user is the one the
@@ -67,9 +67,11 @@ class SysInfo : public Dispatch {
   }
 };
 
-const ComponentRegistrar kSecurityInfo("PeltBase.SecurityInfo", FactoryOf<SecurityInfo>());
-const ComponentRegistrar kErrorChecker("OrmiErrorHandle.CheckADOError", FactoryOf<ErrorChecker>());
-const ComponentRegistrar kSysInfo("DocStore.SysInfo", FactoryOf<SysInfo>());
+const host::ComponentRegistrar kSecurityInfo("PeltBase.SecurityInfo",
+                                             host::FactoryOf<SecurityInfo>());
+const host::ComponentRegistrar kErrorChecker("OrmiErrorHandle.CheckADOError",
+                                             host::FactoryOf<ErrorChecker>());
+const host::ComponentRegistrar kSysInfo("DocStore.SysInfo", host::FactoryOf<SysInfo>());
 
 }  // namespace
-}  // namespace corva::host
+}  // namespace corva::frame

@@ -1,8 +1,8 @@
 // Small helpers for late-bound calls: names (ProgIDs, method names, property-string keys) compare
 // without regard to ASCII letter case, and argument lists may leave out trailing optional
 // arguments, an Empty one counting as left out.
-#ifndef CORVA_HOST_LATE_BINDING_H_
-#define CORVA_HOST_LATE_BINDING_H_
+#ifndef CORVA_BASE_LATE_BINDING_H_
+#define CORVA_BASE_LATE_BINDING_H_
 
 #include <cstddef>
 #include <string>
@@ -12,7 +12,7 @@
 #include "corva/error.h"
 #include "corva/variant.h"
 
-namespace corva::host {
+namespace corva {
 
 inline char FoldChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
@@ -65,6 +65,6 @@ inline Error NoSuchMethod(std::string_view name) {
   return Error(kErrNoSuchMethod, plain.Source(), plain.Description() + ": " + std::string(name));
 }
 
-}  // namespace corva::host
+}  // namespace corva
 
-#endif  // CORVA_HOST_LATE_BINDING_H_
+#endif  // CORVA_BASE_LATE_BINDING_H_

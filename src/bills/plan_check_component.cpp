@@ -1,18 +1,18 @@
 // The default plan-check component: closing and re-opening operation plan bill operations, and
 // the rights options of bill checks read from t_SystemProfile.
-#include "host/plan_check_component.h"
+#include "bills/plan_check_component.h"
 
 #include <cstdlib>
 #include <string>
 
+#include "base/late_binding.h"
 #include "corva/error.h"
 #include "corva/recordset.h"
 #include "frame/messages.h"
 #include "frame/profile.h"
-#include "host/late_binding.h"
 #include "host/registry.h"
 
-namespace corva::host {
+namespace corva::bills {
 namespace {
 
 using frame::Call;
@@ -124,7 +124,7 @@ Variant PlanCheckComponent::Invoke(const std::string& name, std::vector<Variant>
 }
 
 namespace {
-const ComponentRegistrar kPlanCheck(kPlanCheckProgID, FactoryOf<PlanCheckComponent>());
+const host::ComponentRegistrar kPlanCheck(kPlanCheckProgID, host::FactoryOf<PlanCheckComponent>());
 }  // namespace
 
-}  // namespace corva::host
+}  // namespace corva::bills

@@ -2,8 +2,8 @@
 // "QRA_CorvaMPlanCheckBill.CheckNow" finds it too): it closes and re-opens operation plan bill
 // operations for the work bill rules, and answers the rights options of bill checks from the
 // site's settings. A host with its own plan-check component replaces it with RegisterComponent.
-#ifndef CORVA_HOST_PLAN_CHECK_COMPONENT_H_
-#define CORVA_HOST_PLAN_CHECK_COMPONENT_H_
+#ifndef CORVA_BILLS_PLAN_CHECK_COMPONENT_H_
+#define CORVA_BILLS_PLAN_CHECK_COMPONENT_H_
 
 #include <cstdint>
 #include <string>
@@ -13,7 +13,7 @@
 #include "corva/variant.h"
 #include "frame/method_frame.h"
 
-namespace corva::host {
+namespace corva::bills {
 
 inline constexpr const char kPlanCheckProgID[] = "CorvaMPlanCheckBill.CheckNow";
 
@@ -62,6 +62,6 @@ class PlanCheckComponent : public Dispatch {
   frame::ClassFrame frame_{frame::InitMode::kEveryCall};
 };
 
-}  // namespace corva::host
+}  // namespace corva::bills
 
-#endif  // CORVA_HOST_PLAN_CHECK_COMPONENT_H_
+#endif  // CORVA_BILLS_PLAN_CHECK_COMPONENT_H_

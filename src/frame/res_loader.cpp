@@ -3,12 +3,12 @@
 // text is the key, so "chs" (or any language without a catalog) gets the key back unchanged.
 #include <string>
 
+#include "base/late_binding.h"
 #include "corva/dispatch.h"
 #include "frame/catalog.h"
-#include "host/late_binding.h"
 #include "host/registry.h"
 
-namespace corva::host {
+namespace corva::frame {
 namespace {
 
 // Properties: ResFileBaseName (the resource file family; only one is compiled in, so it does not
@@ -54,7 +54,7 @@ class ResLoader : public Dispatch {
   std::string language_ = "chs";
 };
 
-const ComponentRegistrar kResLoader("CorvaResLoader.Loader", FactoryOf<ResLoader>());
+const host::ComponentRegistrar kResLoader("CorvaResLoader.Loader", host::FactoryOf<ResLoader>());
 
 }  // namespace
-}  // namespace corva::host
+}  // namespace corva::frame

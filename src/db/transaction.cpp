@@ -1,27 +1,11 @@
 // The transaction of a host scope or of an implicit host call: resources enlisted by the database
 // layer, the doom flag that abort votes set, and ending it by committing or rolling back every
-// resource. Also the per-thread call state that tells which transaction is current.
-#include "host/transaction.h"
+// resource. Also the per-thread slot that tells which transaction is current.
+#include "db/transaction.h"
 
 #include <cassert>
 
-#include "host/call_state.h"
-
-namespace corva::host {
-namespace internal {
-
-std::vector<ActiveCall>& CallStack() {
-  thread_local std::vector<ActiveCall> calls;
-  return calls;
-}
-
-Transaction*& ScopeTransaction() {
-  thread_local Transaction* scope = nullptr;
-  return scope;
-}
-
-}  // namespace internal
-
+namespace corva::db {
 namespace {
 
 // Rolls back resources[from..]: best effort, a resource that fails to roll back does not keep the
@@ -78,9 +62,11 @@ bool Transaction::End(bool commit) {
   return true;
 }
 
-Transaction* CurrentTransaction() {
-  auto& calls = internal::CallStack();
-  return calls.empty() ? internal::ScopeTransaction() : calls.back().transaction;
+Transaction*& ThreadTransaction() {
+  thread_local Transaction* current = nullptr;
+  return current;
 }
 
-}  // namespace corva::host
+Transaction* CurrentTransaction() { return ThreadTransaction(); }
+
+}  // namespace corva::db

@@ -57,7 +57,8 @@ std::string Number(int32_t value) { return std::to_string(value); }
 
 bool PlanCheckComponent::CheckWorkBill(const std::string& sDsn, int32_t lngWBInterID,
                                        int32_t lngEmpID, int32_t CheckSwitch, std::string& sMsg,
-                                       int32_t /*lngOptions*/, int32_t ProcessStatus) {
+                                       Optional<int32_t, kPlanCheckNoOptions> /*lngOptions*/,
+                                       Optional<int32_t, kPlanCheckProcessClose> ProcessStatus) {
   return frame_.Run(sDsn, sMsg, {}, [&](Call& call) {
     if (ProcessStatus != kPlanCheckProcessClose) {
       return call.Refuse(LoadResMsg("计划检查组件只处理工序计划单的关闭和反关闭！", call.lang()));
@@ -101,30 +102,17 @@ bool PlanCheckComponent::GetBillControl(std::string& sDsn, int32_t lngControl,
   return answer;
 }
 
-Variant PlanCheckComponent::Invoke(const std::string& name, std::vector<Variant>& args) {
-  if (IEquals(name, "CheckWorkBill")) {
-    RequireArgs(args, 5, 7);
-    std::string message = args[4].ToText();
-    size_t passed = PassedArgs(args);
-    bool done =
-        CheckWorkBill(args[0].AsString(), args[1].AsLong(), args[2].AsLong(), args[3].AsLong(),
-                      message, passed > 5 ? args[5].AsLong() : kPlanCheckNoOptions,
-                      passed > 6 ? args[6].AsLong() : kPlanCheckProcessClose);
-    args[4] = message;
-    return done;
-  }
-  if (IEquals(name, "GetBillControl")) {
-    RequireArgs(args, 3, 3);
-    std::string dsn = args[0].AsString();
-    bool allowed = GetBillControl(dsn, args[1].AsLong(), args[2].AsLong());
-    args[0] = dsn;
-    return allowed;
-  }
-  throw NoSuchMethod(name);
-}
-
 namespace {
-const host::ComponentRegistrar kPlanCheck(kPlanCheckProgID, host::FactoryOf<PlanCheckComponent>());
+
+using host::Bind;
+constexpr host::Operation<PlanCheckComponent> kOperations[] = {
+    Bind<&PlanCheckComponent::CheckWorkBill>(
+        "CheckWorkBill",
+        "sDsn, lngWBInterID, lngEmpID, CheckSwitch, sMsg, lngOptions, ProcessStatus"),
+    Bind<&PlanCheckComponent::GetBillControl>("GetBillControl", "sDsn, lngControl, lngBillType"),
+};
+const host::ClassBinding<PlanCheckComponent> kBinding(kPlanCheckProgID, kOperations);
+
 }  // namespace
 
 }  // namespace corva::bills

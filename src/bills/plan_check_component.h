@@ -12,6 +12,7 @@
 #include "corva/dispatch.h"
 #include "corva/variant.h"
 #include "frame/method_frame.h"
+#include "host/binding.h"
 
 namespace corva::bills {
 
@@ -33,7 +34,7 @@ inline constexpr int32_t kBillControlOnlyCheckerUnchecks = 2;
 
 // Each call runs in the caller's transaction (the rules create it through their object context)
 // and votes for itself. One call at a time.
-class PlanCheckComponent : public Dispatch {
+class PlanCheckComponent : public host::BoundClass<PlanCheckComponent> {
  public:
   // Closes (`CheckSwitch` kPlanCheckClose: status 3) or re-opens (any other value: status 1,
   // checked) operation `lngWBInterID` of an operation plan bill, recording `lngEmpID` as its
@@ -43,8 +44,8 @@ class PlanCheckComponent : public Dispatch {
   // `sMsg` unchanged. Run-time errors: false, SetAbort, `sMsg` = their localized description.
   bool CheckWorkBill(const std::string& sDsn, int32_t lngWBInterID, int32_t lngEmpID,
                      int32_t CheckSwitch, std::string& sMsg,
-                     int32_t lngOptions = kPlanCheckNoOptions,
-                     int32_t ProcessStatus = kPlanCheckProcessClose);
+                     Optional<int32_t, kPlanCheckNoOptions> lngOptions = {},
+                     Optional<int32_t, kPlanCheckProcessClose> ProcessStatus = {});
 
   // The rights option `lngControl` (kBillControl...) for bills of type `lngBillType`, from the
   // "SH" settings of that bill type (task dispatch bills, 502: "TASKDISP_MAKERMAYCHECK" and
@@ -53,10 +54,6 @@ class PlanCheckComponent : public Dispatch {
   // control 1, false for control 2 and unknown controls. Votes SetComplete; errors reading the
   // settings reach the caller. `sDsn` comes back unchanged.
   bool GetBillControl(std::string& sDsn, int32_t lngControl, int32_t lngBillType);
-
-  // Late-bound entry: CheckWorkBill (5 to 7 arguments, sMsg written back) and GetBillControl (3,
-  // sDsn written back). Error 438 for an unknown name, 450 for a wrong argument count.
-  Variant Invoke(const std::string& name, std::vector<Variant>& args) override;
 
  private:
   frame::ClassFrame frame_{frame::InitMode::kEveryCall};

@@ -16,120 +16,38 @@ namespace {
 using corva::RecordsetPtr;
 using corva::Variant;
 using corva::frame::Call;
+using corva::host::Bind;
+using P = clsPublic;
 
-const corva::host::ComponentRegistrar kRegistrar("CorvaMSHTransBills.clsPublic",
-                                                 corva::host::FactoryOf<clsPublic>());
+constexpr corva::host::Operation<P> kOperations[] = {
+    Bind<&P::UpdateSql>("UpdateSql", "sDsn, strSQL"),
+    Bind<&P::JudgeBillNO>("JudgeBillNO", "sDsn, strSQL"),
+    Bind<&P::GetHour>("GetHour", "sDsn, CenterID"),
+    Bind<&P::GetItem>("GetItem", "sDsn"),
+    Bind<&P::GetRs>("GetRs", "sDsn, strSQL"),
+    Bind<&P::CheckIsWorkDate>("CheckIsWorkDate", "sDsn, FDate, lngID, nType"),
+    Bind<&P::CheckIsWorkDateEx>("CheckIsWorkDateEx", "sDsn, FDate, lngID, ReturnOBJ, nType"),
+    Bind<&P::GetRelatedBillStatus>(
+        "GetRelatedBillStatus",
+        "sDsn, lngInterID, lngTransType, vctRtnBillInfo, lngOptions, bUpperInclude"),
+    Bind<&P::IsLockByUpperBills>("IsLockByUpperBills",
+                                 "sDsn, lngInterID, lngTransType, bSelfIncluded"),
+    Bind<&P::GetLowerBillStatus>("GetLowerBillStatus",
+                                 "sDsn, lngInterID, lngTransType, vctRtnBillInfo, lngOptions"),
+    Bind<&P::GetICSysProfile>("GetICSysProfile", "sDsn, sCategory, sKey"),
+    Bind<&P::GetStockNoMrp>("GetStockNoMrp", "sDsn, vctStock"),
+    Bind<&P::GetStockNoMrpBySql>("GetStockNoMrpBySql", "sDsn, strSQL"),
+    Bind<&P::GetBomEntry>("GetBomEntry", "sDsn, sInterID, FilterEntryID, dctExtraFilter"),
+};
+
+const corva::host::ClassBinding<P> kBinding("CorvaMSHTransBills.clsPublic", kOperations);
 
 // A work centre without capacity of its own is planned with one ordinary shift a day.
 constexpr int32_t kDefaultDailyHours = 8;
 // JudgeBillNO's answer for a statement without rows.
 constexpr char kNoRowText[] = "None";
 
-// ---- Reading late-bound arguments (a missing or Empty argument takes the default) ----
-
-using Args = std::vector<Variant>;
-
-bool Passed(const Args& args, size_t i) { return i < args.size() && !args[i].IsEmpty(); }
-std::string Text(const Args& args, size_t i) {
-  return Passed(args, i) ? args[i].AsString() : std::string();
-}
-int32_t Long(const Args& args, size_t i, int32_t fallback = 0) {
-  return Passed(args, i) ? args[i].AsLong() : fallback;
-}
-bool Bool(const Args& args, size_t i, bool fallback) {
-  return Passed(args, i) ? args[i].AsBool() : fallback;
-}
-template <typename T>
-std::shared_ptr<T> Obj(const Args& args, size_t i) {
-  return Passed(args, i) ? args[i].As<T>() : nullptr;
-}
-Variant RecordsetResult(RecordsetPtr rs) { return Variant(corva::ObjectPtr(std::move(rs))); }
-
-// The by-reference arguments (sDsn of GetItem and GetRs, nType, bSelfIncluded, the vector and
-// dictionary objects) are never changed by the operations, so nothing needs writing back except
-// the copied property string.
-struct Operation {
-  const char* name;
-  size_t min_args;
-  size_t max_args;
-  Variant (*call)(clsPublic& self, Args& a);
-};
-
-const Operation kOperations[] = {
-    {"UpdateSql", 2, 2,
-     [](clsPublic& o, Args& a) {
-       o.UpdateSql(Text(a, 0), Text(a, 1));
-       return Variant();
-     }},
-    {"JudgeBillNO", 2, 2,
-     [](clsPublic& o, Args& a) { return Variant(o.JudgeBillNO(Text(a, 0), Text(a, 1))); }},
-    {"GetHour", 2, 2,
-     [](clsPublic& o, Args& a) { return Variant(o.GetHour(Text(a, 0), Long(a, 1))); }},
-    {"GetItem", 1, 1,
-     [](clsPublic& o, Args& a) {
-       std::string dsn = Text(a, 0);
-       RecordsetPtr rs = o.GetItem(dsn);
-       a[0] = dsn;
-       return RecordsetResult(rs);
-     }},
-    {"GetRs", 2, 2,
-     [](clsPublic& o, Args& a) {
-       std::string dsn = Text(a, 0);
-       RecordsetPtr rs = o.GetRs(dsn, Text(a, 1));
-       a[0] = dsn;
-       return RecordsetResult(rs);
-     }},
-    {"CheckIsWorkDate", 3, 4,
-     [](clsPublic& o, Args& a) {
-       return Variant(o.CheckIsWorkDate(Text(a, 0), Text(a, 1), Long(a, 2), Long(a, 3)));
-     }},
-    {"CheckIsWorkDateEx", 4, 5,
-     [](clsPublic& o, Args& a) {
-       return Variant(o.CheckIsWorkDateEx(Text(a, 0), Text(a, 1), Long(a, 2),
-                                          Obj<corva::Dictionary>(a, 3), Long(a, 4)));
-     }},
-    {"GetRelatedBillStatus", 4, 6,
-     [](clsPublic& o, Args& a) {
-       return Variant(o.GetRelatedBillStatus(Text(a, 0), Long(a, 1), Long(a, 2),
-                                             Obj<corva::Vector>(a, 3), Long(a, 4),
-                                             Bool(a, 5, true)));
-     }},
-    {"IsLockByUpperBills", 3, 4,
-     [](clsPublic& o, Args& a) {
-       return Variant(o.IsLockByUpperBills(Text(a, 0), Long(a, 1), Long(a, 2), Bool(a, 3, false)));
-     }},
-    {"GetLowerBillStatus", 5, 5,
-     [](clsPublic& o, Args& a) {
-       return Variant(o.GetLowerBillStatus(Text(a, 0), Long(a, 1), Long(a, 2),
-                                           Obj<corva::Vector>(a, 3), Long(a, 4)));
-     }},
-    {"GetICSysProfile", 3, 3,
-     [](clsPublic& o, Args& a) { return o.GetICSysProfile(Text(a, 0), Text(a, 1), Text(a, 2)); }},
-    {"GetStockNoMrp", 2, 2,
-     [](clsPublic& o, Args& a) {
-       return RecordsetResult(o.GetStockNoMrp(Text(a, 0), Obj<corva::Vector>(a, 1)));
-     }},
-    {"GetStockNoMrpBySql", 2, 2,
-     [](clsPublic& o, Args& a) {
-       return RecordsetResult(o.GetStockNoMrpBySql(Text(a, 0), Text(a, 1)));
-     }},
-    {"GetBomEntry", 2, 4,
-     [](clsPublic& o, Args& a) {
-       return RecordsetResult(
-           o.GetBomEntry(Text(a, 0), Text(a, 1), Text(a, 2), Obj<corva::Dictionary>(a, 3)));
-     }},
-};
-
 }  // namespace
-
-Variant clsPublic::Invoke(const std::string& name, std::vector<Variant>& args) {
-  for (const Operation& op : kOperations) {
-    if (!corva::IEquals(name, op.name)) continue;
-    corva::RequireArgs(args, op.min_args, op.max_args);
-    return op.call(*this, args);
-  }
-  throw corva::NoSuchMethod(name);
-}
 
 void clsPublic::UpdateSql(const std::string& sDsn, const std::string& strSQL) {
   frame_.Run(sDsn, {}, [&](Call& call) { call.Connection()->Execute(strSQL); });

@@ -15,6 +15,7 @@
 #include "corva/recordset.h"
 #include "corva/variant.h"
 #include "frame/method_frame.h"
+#include "host/binding.h"
 
 namespace CorvaMSHTransBills {
 
@@ -22,7 +23,7 @@ namespace CorvaMSHTransBills {
 // first call's database whatever property string they bring. Unless an operation says otherwise
 // it runs in the caller's transaction, votes SetComplete when it succeeds and SetAbort when a
 // run-time error occurs, and answers with its fallback instead of raising. One call at a time.
-class clsPublic : public corva::Dispatch {
+class clsPublic : public corva::host::BoundClass<clsPublic> {
  public:
   clsPublic() = default;
 
@@ -54,14 +55,15 @@ class clsPublic : public corva::Dispatch {
   // caller with its number and description and the source
   // "CorvaMSHTransBills.clsPublic.CheckIsWorkDate." + the error's own source.
   std::string CheckIsWorkDate(const std::string& sDsn, const std::string& FDate, int32_t lngID,
-                              int32_t nType = 0);
+                              corva::OptionalRef<int32_t> nType = {});
   // The weakest (types 2, 3) or earliest non-working (types 0, 1) of the days: true, and
   // `ReturnOBJ` is emptied and receives "Day" ("YYYY-MM-DD"), "IsWorkDay" (the day's running
   // number, 0 on a non-working day) and "RelAbility" (its capacity; Null for types 0 and 1).
   // False with `ReturnOBJ` emptied when no day matches or the type is unknown. Votes SetComplete
   // first; run-time errors reach the caller (ReturnOBJ then untouched).
   bool CheckIsWorkDateEx(const std::string& sDsn, const std::string& FDate, int32_t lngID,
-                         const corva::DictionaryPtr& ReturnOBJ, int32_t nType = 0);
+                         const corva::DictionaryPtr& ReturnOBJ,
+                         corva::OptionalRef<int32_t> nType = {});
 
   // ---- Related bills ----
 
@@ -72,14 +74,15 @@ class clsPublic : public corva::Dispatch {
   // chain is missing, or a query fails (rows appended so far stay). For a shift bill (581)
   // `lngOptions` 0 follows the receiving operation, any other value the sending one. Casts no vote.
   bool GetRelatedBillStatus(const std::string& sDsn, int32_t lngInterID, int32_t lngTransType,
-                            const corva::VectorPtr& vctRtnBillInfo, int32_t lngOptions = 0,
-                            bool bUpperInclude = true);
+                            const corva::VectorPtr& vctRtnBillInfo,
+                            corva::Optional<int32_t> lngOptions = {},
+                            corva::Optional<bool, true> bUpperInclude = {});
   // True when a bill above the given one (or, with `bSelfIncluded`, the bill itself) is closed
   // (status 3 or FClosed), cancelled or suspended; both chains of a shift bill count. Votes
   // SetAbort first and SetComplete when it can answer; when the chain cannot be read the bill
   // counts as locked (true) and the abort vote stands.
   bool IsLockByUpperBills(const std::string& sDsn, int32_t lngInterID, int32_t lngTransType,
-                          bool bSelfIncluded = false);
+                          corva::OptionalRef<bool> bSelfIncluded = {});
   // Bills below are not examined: always true, nothing else happens.
   bool GetLowerBillStatus(const std::string& sDsn, int32_t lngInterID, int32_t lngTransType,
                           const corva::VectorPtr& vctRtnBillInfo, int32_t lngOptions);
@@ -102,12 +105,8 @@ class clsPublic : public corva::Dispatch {
   // condition ("AND ...") appended unchanged. Votes SetComplete first; run-time errors reach the
   // caller.
   corva::RecordsetPtr GetBomEntry(const std::string& sDsn, const std::string& sInterID,
-                                  const std::string& FilterEntryID = std::string(),
-                                  const corva::DictionaryPtr& dctExtraFilter = nullptr);
-
-  // Late-bound entry: every operation above by name (without regard to case). Error 438 for an
-  // unknown name, 450 for a wrong argument count.
-  corva::Variant Invoke(const std::string& name, std::vector<corva::Variant>& args) override;
+                                  corva::Optional<std::string> FilterEntryID = {},
+                                  corva::Optional<corva::DictionaryPtr> dctExtraFilter = {});
 
  private:
   corva::frame::ClassFrame frame_{corva::frame::InitMode::kFirstCall};

@@ -142,17 +142,18 @@ std::string ComponentQuery(const BomOrder& order, const std::string& send_day,
 }  // namespace
 
 RecordsetPtr clsPublic::GetBomEntry(const std::string& sDsn, const std::string& sInterID,
-                                    const std::string& FilterEntryID,
-                                    const corva::DictionaryPtr& dctExtraFilter) {
+                                    corva::Optional<std::string> FilterEntryID,
+                                    corva::Optional<corva::DictionaryPtr> dctExtraFilter) {
+  const corva::DictionaryPtr& options = dctExtraFilter;
   return frame_.Query<RecordsetPtr>(
       sDsn, nullptr, {.first_vote = FrameVote::kComplete, .trap = false}, [&](Call& call) {
         // Without options the task's own lines are read; with options a missing entry id also
         // means the production task.
         int32_t source_item_char = 0;
         BomOrder order{sInterID, 0};
-        if (dctExtraFilter) {
-          source_item_char = corva::ValueOr(dctExtraFilter->Value("FIsSrcItemChar"), 0).AsLong();
-          order.entry_id = corva::ValueOr(dctExtraFilter->Value("FHeadOrderEntryID"), -1).AsLong();
+        if (options) {
+          source_item_char = corva::ValueOr(options->Value("FIsSrcItemChar"), 0).AsLong();
+          order.entry_id = corva::ValueOr(options->Value("FHeadOrderEntryID"), -1).AsLong();
         }
 
         RecordsetPtr dates = call.Connection()->Execute(SendDateBatch(order));
@@ -162,8 +163,8 @@ RecordsetPtr clsPublic::GetBomEntry(const std::string& sDsn, const std::string& 
         // Lines of items with characteristics may be narrowed by the caller's table of detail
         // lines ("DataTable"), joined by the line's characteristic detail id.
         std::string extra_join;
-        if (dctExtraFilter && source_item_char == 1) {
-          extra_join = JoinCrLf({"", "   LEFT JOIN " + dctExtraFilter->Value("DataTable").ToText() +
+        if (options && source_item_char == 1) {
+          extra_join = JoinCrLf({"", "   LEFT JOIN " + options->Value("DataTable").ToText() +
                                          " temp ON temp.FDetailID = ICBomChild.FDetailID"});
         }
         return call.Connection()->Execute(

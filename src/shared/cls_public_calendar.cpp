@@ -113,7 +113,7 @@ std::optional<std::string> CalendarQuery(const std::string& days, int32_t id, in
 }  // namespace
 
 std::string clsPublic::CheckIsWorkDate(const std::string& sDsn, const std::string& FDate,
-                                       int32_t lngID, int32_t nType) {
+                                       int32_t lngID, corva::OptionalRef<int32_t> nType) {
   try {
     return frame_.Query<std::string>(
         sDsn, std::string(), {.first_vote = FrameVote::kComplete, .trap = false}, [&](Call& call) {
@@ -141,7 +141,8 @@ std::string clsPublic::CheckIsWorkDate(const std::string& sDsn, const std::strin
 // Types 0 and 1 are asked like CheckIsWorkDate asks them (which of the days are non-working), so
 // the answer is the earliest non-working day among them: "IsWorkDay" 0 and a Null "RelAbility".
 bool clsPublic::CheckIsWorkDateEx(const std::string& sDsn, const std::string& FDate, int32_t lngID,
-                                  const corva::DictionaryPtr& ReturnOBJ, int32_t nType) {
+                                  const corva::DictionaryPtr& ReturnOBJ,
+                                  corva::OptionalRef<int32_t> nType) {
   return frame_.Query<bool>(
       sDsn, false, {.first_vote = FrameVote::kComplete, .trap = false}, [&](Call& call) {
         std::optional<std::string> sql = CalendarQuery(FDate, lngID, nType, true);

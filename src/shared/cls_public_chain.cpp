@@ -126,7 +126,8 @@ bool LocksBelow(const corva::Dictionary& row) {
 
 bool clsPublic::GetRelatedBillStatus(const std::string& sDsn, int32_t lngInterID,
                                      int32_t lngTransType, const VectorPtr& vctRtnBillInfo,
-                                     int32_t lngOptions, bool bUpperInclude) {
+                                     corva::Optional<int32_t> lngOptions,
+                                     corva::Optional<bool, true> bUpperInclude) {
   // Only reads: the caller's transaction is left to the caller's vote.
   return frame_.Run(sDsn, {.vote = false, .connect = false}, [&](Call& call) {
     if (lngInterID == 0 || lngTransType == 0 || !BillRowQuery(lngInterID, lngTransType, 0)) {
@@ -138,7 +139,7 @@ bool clsPublic::GetRelatedBillStatus(const std::string& sDsn, int32_t lngInterID
 }
 
 bool clsPublic::IsLockByUpperBills(const std::string& sDsn, int32_t lngInterID,
-                                   int32_t lngTransType, bool bSelfIncluded) {
+                                   int32_t lngTransType, corva::OptionalRef<bool> bSelfIncluded) {
   bool locked = true;  // a chain that cannot be read locks the bill
   frame_.Run(sDsn, {.first_vote = FrameVote::kAbort, .connect = false}, [&](Call& call) {
     VectorPtr chain = corva::MakeVector();

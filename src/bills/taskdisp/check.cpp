@@ -161,8 +161,10 @@ bool LockedByUpperBills(Call& call, int32_t id, int32_t type, bool self_included
 
 bool clsMTaskDispBill::CheckTaskDispBill(const std::string& MtsString, int32_t FTDinterID,
                                          int32_t EmpID, int32_t CheckSwitch, int32_t& ReturnCode,
-                                         std::string& Returnstring, int32_t FinterID,
-                                         int32_t ProcessStatus, corva::Date CheckDate) {
+                                         corva::OptionalRef<std::string> Returnstring,
+                                         corva::Optional<int32_t> FinterID,
+                                         corva::Optional<int32_t, kProcessCheck> ProcessStatus,
+                                         corva::Optional<corva::Date> CheckDate) {
   const std::string lang = corva::frame::GetDsnValue(MtsString, "Language");
   const bool undo = CheckSwitch != kCheckSwitchDo;
   const bool check_process = ProcessStatus == kProcessCheck;  // else close / unclose

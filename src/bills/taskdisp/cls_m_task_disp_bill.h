@@ -14,6 +14,7 @@
 #include "corva/variant.h"
 #include "frame/codes.h"
 #include "frame/method_frame.h"
+#include "host/binding.h"
 
 namespace CorvaMSHTransBills {
 
@@ -22,7 +23,7 @@ namespace CorvaMSHTransBills {
 // and SetComplete only when they succeed (DeleteTDBill: see there), so an error that escapes
 // leaves the abort standing. The operations call each other directly and so share one vote. One
 // call at a time.
-class clsMTaskDispBill : public corva::Dispatch {
+class clsMTaskDispBill : public corva::host::BoundClass<clsMTaskDispBill> {
  public:
   clsMTaskDispBill() = default;
 
@@ -33,8 +34,9 @@ class clsMTaskDispBill : public corva::Dispatch {
   // `isSave` the counter moves on by `LoopNum` (by 0 when it is 0). Votes SetAbort first and
   // SetComplete at the end; no error trap: errors reach the caller with the abort vote standing.
   // The by-reference arguments come back unchanged.
-  std::string GetBillNo(int32_t& lngBillID, const std::string& sDsn, int32_t& LoopNum,
-                        bool& isSave);
+  std::string GetBillNo(int32_t& lngBillID, const std::string& sDsn,
+                        corva::OptionalRef<int32_t> LoopNum = {},
+                        corva::OptionalRef<bool> isSave = {});
 
   // ---- Save and write-back ----
 
@@ -53,7 +55,8 @@ class clsMTaskDispBill : public corva::Dispatch {
   // 0). With `lngWBInterID` 0 the operation is that of entry `lngDTInterID`. False (SetAbort) when
   // no operation is found or a statement fails; `lngOptions` is not used.
   bool SynWorkBillAndTaskDisp(const std::string& sDsn, int32_t lngWBInterID,
-                              int32_t lngDTInterID = 0, int32_t lngOptions = 0);
+                              corva::Optional<int32_t> lngDTInterID = {},
+                              corva::Optional<int32_t> lngOptions = {});
 
   // ---- Check, uncheck, close, unclose ----
 
@@ -70,9 +73,11 @@ class clsMTaskDispBill : public corva::Dispatch {
   // A `CheckDate` not after 1990-01-01 (the default is the date zero, 1899-12-30) leaves the
   // entries' check dates Null.
   bool CheckTaskDispBill(const std::string& MtsString, int32_t FTDinterID, int32_t EmpID,
-                         int32_t CheckSwitch, int32_t& ReturnCode, std::string& Returnstring,
-                         int32_t FinterID = 0, int32_t ProcessStatus = kProcessCheck,
-                         corva::Date CheckDate = corva::Date{});
+                         int32_t CheckSwitch, int32_t& ReturnCode,
+                         corva::OptionalRef<std::string> Returnstring = {},
+                         corva::Optional<int32_t> FinterID = {},
+                         corva::Optional<int32_t, kProcessCheck> ProcessStatus = {},
+                         corva::Optional<corva::Date> CheckDate = {});
   // After the entry statuses of a check or uncheck are written: rewrites the operation's dispatch
   // totals (operation `lngWBInterID`, or when 0 that of bill `lngInterID` or entry
   // `lngTDInterID`). On a check under the dispatch quantity control ("SH" TASKDISP_CONTROLQTYPLAN
@@ -91,12 +96,8 @@ class clsMTaskDispBill : public corva::Dispatch {
   // "派工单[no]删除成功. "); -1 no such entry and -2 entry checked or closed (no vote, nothing
   // written, `sMsg` says why); -100 a run-time error, a missing header or a failed write-back
   // (SetAbort, `sMsg` = "删除派工单出错,原因:" + the localized description).
-  int32_t DeleteTDBill(const std::string& sDsn, int32_t lngTDInterID, std::string& sMsg);
-
-  // Late-bound entry: the public operations above by name (without regard to case); optional
-  // trailing arguments may be left out. Error 438 for an unknown name, 450 for a wrong argument
-  // count.
-  corva::Variant Invoke(const std::string& name, std::vector<corva::Variant>& args) override;
+  int32_t DeleteTDBill(const std::string& sDsn, int32_t lngTDInterID,
+                       corva::OptionalRef<std::string> sMsg = {});
 
  private:
   // Keeps the move-number ledger SHMoveNoManage in step after the statuses of entry

@@ -41,7 +41,7 @@ std::string BuildDeleteBatch(int32_t entry, int32_t bill) {
 }  // namespace
 
 int32_t clsMTaskDispBill::DeleteTDBill(const std::string& sDsn, int32_t lngTDInterID,
-                                       std::string& sMsg) {
+                                       corva::OptionalRef<std::string> sMsg) {
   int32_t result = kDeleteFailed;
   std::string error_text;  // the localized description of a run-time error
   // Refusing an unknown or a checked entry leaves the transaction alone: the frame casts no vote

@@ -30,7 +30,8 @@ std::string NthNumber(const Variant& counter, int32_t index, const std::string& 
 }  // namespace
 
 std::string clsMTaskDispBill::GetBillNo(int32_t& lngBillID, const std::string& sDsn,
-                                        int32_t& LoopNum, bool& isSave) {
+                                        corva::OptionalRef<int32_t> LoopNum,
+                                        corva::OptionalRef<bool> isSave) {
   std::string numbers;
   // No error trap: the abort vote cast first stands when an error leaves the call.
   frame_.Run(sDsn, {.first_vote = FrameVote::kAbort, .trap = false}, [&](corva::frame::Call& call) {

@@ -124,7 +124,8 @@ bool clsMTaskDispBill::EndSave(const std::string& sDsn, corva::VectorPtr& SaveVe
 }
 
 bool clsMTaskDispBill::SynWorkBillAndTaskDisp(const std::string& sDsn, int32_t lngWBInterID,
-                                              int32_t lngDTInterID, int32_t /*lngOptions*/) {
+                                              corva::Optional<int32_t> lngDTInterID,
+                                              corva::Optional<int32_t> /*lngOptions*/) {
   return frame_.Run(sDsn, {.first_vote = FrameVote::kAbort}, [&](Call& call) {
     int32_t operation = lngWBInterID;
     if (operation == 0 && lngDTInterID >= 1) {

@@ -59,8 +59,8 @@ CloseDecision DecideClose(const corva::Recordset& row, int32_t status) {
 
 bool clsMWorkBill::PostCheck(const std::string& sDsn, int32_t lngInterID, int32_t /*CheckSwitch*/,
                              int32_t /*ProcessStatus*/, int32_t /*lngEmpID*/,
-                             std::string& ReturnMsg) {
-  return frame_.Run(sDsn, ReturnMsg, {.crlf = true}, [&](Call& call) {
+                             corva::OptionalRef<std::string> ReturnMsg) {
+  return frame_.Run(sDsn, *ReturnMsg, {.crlf = true}, [&](Call& call) {
     const std::string id = SqlNumber(lngInterID);
     corva::RecordsetPtr bill = call.Connection()->Execute(
         "Select isnull(FBillType,11620) as FBillType from shworkbill Where FInterID=" + id);

@@ -13,12 +13,13 @@
 #include "corva/dispatch.h"
 #include "corva/variant.h"
 #include "frame/method_frame.h"
+#include "host/binding.h"
 
 namespace CorvaMSHTransBills {
 
 // Every call sets up the instance's parse object and data source afresh from its sDsn and runs
 // in the caller's transaction, voting for it. One call at a time.
-class clsMWorkBill : public corva::Dispatch {
+class clsMWorkBill : public corva::host::BoundClass<clsMWorkBill> {
  public:
   clsMWorkBill() = default;
 
@@ -30,7 +31,8 @@ class clsMWorkBill : public corva::Dispatch {
   // it). "" when the rule is missing. Votes SetAbort first and SetComplete at the end; has no
   // error trap: errors (database, a counter that is not a number) reach the caller with the abort
   // vote standing. The by-reference arguments come back unchanged.
-  std::string GetThisBillNo(const std::string& sDsn, int32_t& LoopNum, bool& isSave);
+  std::string GetThisBillNo(const std::string& sDsn, corva::OptionalRef<int32_t> LoopNum = {},
+                            corva::OptionalRef<bool> isSave = {});
 
   // ---- Save ----
 
@@ -50,7 +52,8 @@ class clsMWorkBill : public corva::Dispatch {
   // ReturnMsg = reason + CR LF + error description when the bill or its first operation is
   // missing or a statement fails.
   bool PostCheck(const std::string& sDsn, int32_t lngInterID, int32_t CheckSwitch,
-                 int32_t ProcessStatus, int32_t lngEmpID, std::string& ReturnMsg);
+                 int32_t ProcessStatus, int32_t lngEmpID,
+                 corva::OptionalRef<std::string> ReturnMsg = {});
   // Closes operation `lngWBInterID` when its quantities say it is finished, or re-opens it when a
   // closed one no longer is, through the plan-check component's CheckWorkBill in the caller's
   // transaction; true without a call when nothing is to be done. False with ReturnMsg = the
@@ -58,10 +61,6 @@ class clsMWorkBill : public corva::Dispatch {
   // operation is missing, still planned, or the component refuses.
   bool AutoCloseBill(const std::string& sDsn, int32_t lngWBInterID, int32_t lngEmpID,
                      std::string& ReturnMsg);
-
-  // Late-bound entry: the operations above by name (without regard to case); optional trailing
-  // arguments may be left out. Error 438 for an unknown name, 450 for a wrong argument count.
-  corva::Variant Invoke(const std::string& name, std::vector<corva::Variant>& args) override;
 
  private:
   corva::frame::ClassFrame frame_{corva::frame::InitMode::kEveryCall};

@@ -16,7 +16,9 @@ namespace CorvaMSHTransBills {
 using corva::Variant;
 using corva::frame::FrameVote;
 
-std::string clsMWorkBill::GetThisBillNo(const std::string& sDsn, int32_t& LoopNum, bool& isSave) {
+std::string clsMWorkBill::GetThisBillNo(const std::string& sDsn,
+                                        corva::OptionalRef<int32_t> LoopNum,
+                                        corva::OptionalRef<bool> isSave) {
   std::string numbers;
   // No error trap: the abort vote cast first stands when an error leaves the call.
   frame_.Run(sDsn, {.first_vote = FrameVote::kAbort, .trap = false}, [&](corva::frame::Call& call) {

@@ -1,7 +1,7 @@
 // Tests of clsMTaskDispBill through the host's interface (CreateObject, Invoke, TransactionScope)
-// on a fresh embedded database per test: entry numbering and dispatch totals on save; check,
-// uncheck, close and unclose of entries and whole bills with the header, the move-number ledger,
-// rights, locks and the dispatch quantity control; and the delete of entries.
+// on a fresh embedded database per test: bill numbers; entry numbering and dispatch totals on
+// save; check, uncheck, close and unclose of entries and whole bills with the header, the
+// move-number ledger, rights, locks and the dispatch quantity control; and the delete of entries.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -30,6 +30,11 @@ function(corva_add_layer layer below)
   set(CORVA_LAYERS ${CORVA_LAYERS} ${name} CACHE INTERNAL "")
 endfunction()
 
+# Every test's time limit in seconds: a test that hangs (two connections waiting on each other)
+# fails within it instead of holding the run. The per-test property takes precedence over
+# `ctest --timeout`; a slower build (sanitizers, valgrind) raises it at configure time.
+set(CORVA_TEST_TIMEOUT 30 CACHE STRING "Time limit of each test, in seconds")
+
 # corva_add_test(NAME DIR): one GoogleTest executable of every *_test.cpp under DIR.
 function(corva_add_test name)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
@@ -42,5 +47,5 @@ function(corva_add_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE CORVA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                                              CORVA_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${CORVA_TEST_TIMEOUT})
 endfunction()

@@ -385,6 +385,8 @@ Executor::Flow Executor::Run(const Stmt& s) {
         session_.rowcount = 0;
         break;
       case StmtKind::kIf: {
+        // Testing the condition is a statement of its own: @@ROWCOUNT reads 0 after it, whether
+        // a branch runs or not (the branch that runs sets it again).
         const auto& i = static_cast<const IfStmt&>(s);
         bool cond = Eval(*i.cond).IsTrue();
         session_.rowcount = 0;
@@ -396,6 +398,7 @@ Executor::Flow Executor::Run(const Stmt& s) {
         const auto& w = static_cast<const WhileStmt&>(s);
         while (true) {
           bool cond = Eval(*w.cond).IsTrue();
+          session_.rowcount = 0;  // each test of the condition, as IF's
           if (!cond) break;
           Flow f = Run(*w.body);
           if (f == Flow::kBreak) break;
@@ -412,6 +415,7 @@ Executor::Flow Executor::Run(const Stmt& s) {
       case StmtKind::kReturn: {
         const auto& r = static_cast<const ValueStmt&>(s);
         if (r.value) frame_->return_value = ConvertTo(Eval(*r.value), SqlType::Of(TypeKind::kInt));
+        session_.rowcount = 1;  // an assignment of the return code, which EXEC then keeps
         return Flow::kReturn;
       }
       case StmtKind::kExec:

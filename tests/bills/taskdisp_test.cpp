@@ -1,7 +1,7 @@
 // Tests of clsMTaskDispBill through the host's interface (CreateObject, Invoke, TransactionScope)
-// on a fresh embedded database per test: entry numbering and dispatch totals on save; check,
-// uncheck, close and unclose of entries and whole bills with the header, the move-number ledger,
-// rights, locks and the dispatch quantity control; and the delete of entries.
+// on a fresh embedded database per test: bill numbers; entry numbering and dispatch totals on
+// save; check, uncheck, close and unclose of entries and whole bills with the header, the
+// move-number ledger, rights, locks and the dispatch quantity control; and the delete of entries.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -238,6 +238,33 @@ TEST(TaskDispSaveTest, RefusesOperationsNotCheckedAndUndoesAFailedSave) {
   EXPECT_EQ(Totals(db, kCutting), "0/0");
 }
 
+TEST(TaskDispNumberingTest, NumbersAndReservesFromTheCallersBillType) {
+  TestDatabase db;
+  db.Execute(
+      "UPDATE ICBillNo SET FCurNo = 7, FFormat = '000', FSufLetter = '/T' WHERE FBillID = 502\n"
+      "UPDATE ICBillNo SET FCurNo = 41 WHERE FBillID = 52");
+  auto numbers = [&](int bill_type, Variant loop, Variant save) {
+    TransactionScope tx;
+    std::vector<Variant> args{bill_type, db.dsn(), loop, save};
+    std::string result = CreateObject(kProgID)->Invoke("GetBillNo", args).AsString();
+    EXPECT_FALSE(tx.Doomed());
+    EXPECT_EQ(args[0].AsLong(), bill_type);  // the by-reference arguments come back unchanged
+    tx.Commit();
+    return result;
+  };
+  auto counters = [&] {
+    return Rows(db,
+                "SELECT FBillID, FCurNo FROM ICBillNo WHERE FBillID IN (52, 502, 581) "
+                "ORDER BY FBillID");
+  };
+  EXPECT_EQ(numbers(502, 3, true), "TD008/T,TD009/T,TD010/T,");
+  EXPECT_EQ(counters(), "52:41 502:10 581:0");
+  EXPECT_EQ(numbers(581, 3, false), "OS1,OS2,OS3,");  // no pattern, no suffix
+  EXPECT_EQ(numbers(581, Variant(), Variant()), "OS1");
+  EXPECT_EQ(numbers(502, 1, false), "TD010/T");  // one number laid out: the counter itself
+  EXPECT_EQ(counters(), "52:41 502:10 581:0");
+}
+
 // Bill 1 on the cutting operation with entries 1001 (10, M1) and 1002 (5, M2), saved.
 void AddSavedBill(const TestDatabase& db) {
   AddFactory(db);
@@ -318,6 +345,43 @@ TEST(TaskDispCheckTest, WholeBillModeAndTheRefusalsOfEachMode) {
   EXPECT_EQ(Answer(Check(db.dsn("en"), 0, kChecker, 1, 1)),
             "Undo Check failed! Because the bill is not checked yet!");
   EXPECT_EQ(Answer(Check(db.dsn(), 4711, kChecker, 0)), "审核单据时未成功!因为单据不存在!");
+}
+
+TEST(TaskDispCheckTest, CloseOfAnEntryNeverCheckedIsRefusedAndChangesNothing) {
+  TestDatabase db;
+  AddSavedBill(db);
+  EXPECT_EQ(Answer(Check(db.dsn(), 1001, kChecker, 0, 0, 2)),
+            "关闭[编号:TD1-1]单据时未成功!因为单据尚未审核！");
+  EXPECT_EQ(Entries(db, 1), "1001:0:- 1002:0:-");
+
+  // The whole bill with one entry checked and one not: refused, the checked one stays checked.
+  ASSERT_TRUE(Check(db.dsn(), 1001, kChecker, 0).result.AsBool());
+  EXPECT_EQ(Answer(Check(db.dsn("en"), 0, kChecker, 0, 1, 2)),
+            "Close failed! Because the bill is not checked yet!");
+  EXPECT_EQ(Entries(db, 1), "1001:1:9 1002:0:-");
+  EXPECT_EQ(Ledger(db, kCutting), "M1=10");
+}
+
+// Two entries of one move number on the cutting operation, and a checked entry of that move
+// number on the welding operation.
+TEST(TaskDispCheckTest, LedgerHoldsOnlyCheckedQuantitiesOfItsOperation) {
+  TestDatabase db;
+  AddFactory(db);
+  AddBill(db, 1, kCutting);
+  AddEntry(db, 1, 1, 10, "M1", 1001);
+  AddEntry(db, 1, 2, 5, "M1", 1002);
+  AddBill(db, 2, kWelding);
+  AddEntry(db, 2, 1, 3, "M1", 1003);
+  ASSERT_TRUE(Check(db.dsn(), 1003, kChecker, 0).result.AsBool());
+  EXPECT_EQ(Ledger(db, kWelding), "M1=3");
+
+  ASSERT_TRUE(Check(db.dsn(), 1001, kChecker, 0).result.AsBool());
+  EXPECT_EQ(Ledger(db, kCutting), "M1=10");  // the unchecked 5 is not on it
+  ASSERT_TRUE(Check(db.dsn(), 1002, kChecker, 0).result.AsBool());
+  EXPECT_EQ(Ledger(db, kCutting), "M1=15");
+  ASSERT_TRUE(Check(db.dsn(), 1002, kChecker, 1).result.AsBool());
+  EXPECT_EQ(Ledger(db, kCutting), "M1=10");  // only the unchecked entry comes off
+  EXPECT_EQ(Ledger(db, kWelding), "M1=3");
 }
 
 TEST(TaskDispCheckTest, UncheckRefusedWhileAReportRefersToTheDispatch) {

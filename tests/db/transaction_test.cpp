@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <future>
 #include <thread>
 
@@ -105,6 +106,31 @@ TEST_F(TransactionTest, DoomedOrAbandonedScopeLeavesNothing) {
     EXPECT_TRUE(scope.Commit());
   }
   EXPECT_EQ(Count(), 1);
+}
+
+TEST_F(TransactionTest, AConnectionHeldPastItsDoomedScopeSeesNothingAndBlocksNoOne) {
+  ConnectionPtr held;
+  {
+    TransactionScope scope;
+    held = OpenConnection(dir_.Connect());
+    held->Execute("INSERT INTO t_Qty VALUES (1, 1)");
+    host::CurrentTransaction()->Doom();
+    EXPECT_FALSE(scope.Commit());
+  }
+  // The rule kept its connection: the transaction it took part in is over all the same.
+  EXPECT_EQ(Scalar(*held, "SELECT COUNT(*) FROM t_Qty").AsLong(), 0);
+  auto writer = std::async(std::launch::async, [this] {
+    OpenConnection(dir_.Connect())->Execute("INSERT INTO t_Qty VALUES (2, 2)");
+  });
+  std::future_status writing = writer.wait_for(std::chrono::seconds(5));
+  if (writing != std::future_status::ready) held.reset();  // lets the writer end, and the test
+  ASSERT_EQ(writing, std::future_status::ready) << "another connection waits for the held one";
+  writer.get();
+  EXPECT_EQ(Count(), 1);
+  // Outside any transaction now, the held connection sees others' commits and commits its own.
+  EXPECT_EQ(Scalar(*held, "SELECT COUNT(*) FROM t_Qty").AsLong(), 1);
+  held->Execute("INSERT INTO t_Qty VALUES (3, 3)");
+  EXPECT_EQ(CountFromOtherThread(), 2);
 }
 
 TEST_F(TransactionTest, ConcurrentTransactionsNeitherDeadlockNorLoseUpdates) {

@@ -114,7 +114,7 @@ TEST_F(TransactionTest, AConnectionHeldPastItsDoomedScopeSeesNothingAndBlocksNoO
     TransactionScope scope;
     held = OpenConnection(dir_.Connect());
     held->Execute("INSERT INTO t_Qty VALUES (1, 1)");
-    host::CurrentTransaction()->Doom();
+    corva::db::CurrentTransaction()->Doom();
     EXPECT_FALSE(scope.Commit());
   }
   // The rule kept its connection: the transaction it took part in is over all the same.

@@ -166,6 +166,26 @@ TEST(CallCommandTest, CallsOperationsOnTheSampleFactory) {
   EXPECT_TRUE(Has(unknown.output, "corva call: error 438")) << unknown.output;
   EXPECT_EQ(RunCorva(call + "GetHour").exit_code, 1);  // sDsn alone: wrong argument count
   EXPECT_EQ(RunCorva(call + "GetHour '{a=1'").exit_code, 2);
+
+  // Arguments in brackets reach the value syntax whole: one SaveVect of one or two Dictionaries.
+  ProgramRun save = RunCorva("call --rollback " + db +
+                             " CorvaMSHTransBills.clsMWorkBill.EndSave [{FInterID=2001}] \"''\"");
+  EXPECT_EQ(save.exit_code, 0) << save.output;
+  EXPECT_TRUE(Has(save.output, "result: True\n")) << save.output;
+  EXPECT_TRUE(Has(save.output, "2  Vector, 1 element\n")) << save.output;
+  ProgramRun two = RunCorva("call --rollback " + db +
+                            " CorvaMSHTransBills.clsMWorkBill.BeginSave '[{a=1},{b=2}]' x");
+  EXPECT_TRUE(Has(two.output, "2  Vector, 2 elements\n")) << two.output;
+
+  // The listing comes from the same tables that dispatch the calls.
+  ProgramRun list = RunCorva("call --list CorvaMSHTransBills.clsMWorkBill");
+  EXPECT_EQ(list.exit_code, 0) << list.output;
+  EXPECT_TRUE(Has(list.output,
+                  "  GetThisBillNo(sDsn As String, Optional ByRef LoopNum As Long = 0, "
+                  "Optional ByRef isSave As Boolean = False) As String\n"))
+      << list.output;
+  EXPECT_TRUE(Has(RunCorva("call --list").output, "CorvaMSHTransBills.clsPublic\n"));
+  EXPECT_EQ(RunCorva("call --list CorvaMSHTransBills.clsNothing").exit_code, 2);
   fs::remove_all(pattern);
 }
 

@@ -18,6 +18,7 @@
 #include "corva/sql_trace.h"
 #include "db/schema_installer.h"
 #include "frame/parse.h"
+#include "host/binding.h"
 #include "table_printer.h"
 #include "value_syntax.h"
 
@@ -30,6 +31,7 @@ struct CallOptions {
   std::vector<std::string> arguments;
   std::string language;  // "" keeps the property string's own (chs for a path)
   bool rollback = false;
+  bool list = false;  // --list [PROGID]: DB holds the ProgID, if any
 };
 
 // A command line the program cannot act on; the message is printed as it stands, exit code 2.
@@ -165,7 +167,51 @@ int Fail(const std::string& message, int exit_code) {
   return exit_code;
 }
 
+// One operation as a late-bound caller sees it, e.g.
+//   GetThisBillNo(sDsn As String, Optional ByRef LoopNum As Long = 0, ...) As String
+std::string Signature(const host::OperationDescription& operation) {
+  std::string text = operation.name + "(";
+  for (size_t i = 0; i < operation.params.size(); ++i) {
+    const host::ParamDescription& param = operation.params[i];
+    if (i > 0) text += ", ";
+    if (param.optional) text += "Optional ";
+    if (param.by_ref) text += "ByRef ";
+    text += param.name + " As " + param.type;
+    if (param.optional) text += " = " + param.default_text;
+  }
+  text += ")";
+  if (!operation.result_type.empty()) text += " As " + operation.result_type;
+  return text;
+}
+
+// corva call --list [PROGID]: the declared classes and their operations, from the same tables
+// that dispatch the calls.
+int ListOperations(const std::string& progid) {
+  std::vector<const host::ClassDescription*> classes;
+  if (progid.empty()) {
+    classes = host::DescribedClasses();
+  } else if (const host::ClassDescription* one = host::FindClassDescription(progid)) {
+    classes.push_back(one);
+  } else {
+    return Fail("no public class " + progid + " (corva call --list shows them all)", 2);
+  }
+  for (const host::ClassDescription* described : classes) {
+    Print(described->progid + "\n");
+    for (const host::OperationDescription& operation : described->operations) {
+      Print("  " + Signature(operation) + "\n");
+    }
+  }
+  return 0;
+}
+
 int RunCall(const CallOptions& options) {
+  if (options.list) {
+    if (!options.operation.empty()) return Fail("--list takes at most one ProgID", 2);
+    return ListOperations(options.db);
+  }
+  if (options.db.empty() || options.operation.empty()) {
+    return Fail("give DB and ProgID.Method (or --list); corva call --help shows how", 2);
+  }
   std::string progid;
   std::string method;
   std::vector<Variant> args;
@@ -232,22 +278,30 @@ void AddCallCommand(CLI::App& app, int* exit_code) {
       "its result, its arguments after the call (* marks those it changed), the vote and the "
       "SQL it sent. The program supplies the first argument, sDsn; give the others.");
   command->footer(std::string(kValueSyntaxHelp) +
-                  "\nExample: corva call factory.db CorvaMSHTransBills.clsPublic.GetHour 701");
-  command
-      ->add_option("DB", options->db,
-                   "Path of an embedded database (corva init), or a whole property string "
-                   "holding ConnectString=")
-      ->required();
-  command
-      ->add_option("OPERATION", options->operation,
-                   "ProgID.Method, e.g. CorvaMSHTransBills.clsPublic.GetHour")
-      ->required();
-  command->add_option("ARG", options->arguments, "The operation's arguments after sDsn");
+                  "\nExamples: corva call factory.db CorvaMSHTransBills.clsPublic.GetHour 701\n"
+                  "          corva call --rollback factory.db "
+                  "CorvaMSHTransBills.clsMWorkBill.EndSave [{FInterID=2001}] ''\n"
+                  "          corva call --list CorvaMSHTransBills.clsMWorkBill");
+  command->add_option("DB", options->db,
+                      "Path of an embedded database (corva init), or a whole property string "
+                      "holding ConnectString= (with --list: a ProgID, to list one class)");
+  command->add_option("OPERATION", options->operation,
+                      "ProgID.Method, e.g. CorvaMSHTransBills.clsPublic.GetHour; the operation's "
+                      "arguments after sDsn follow it");
+  // The arguments after OPERATION are taken exactly as written, as extras: an option of CLI11's
+  // would split a "[...]" argument (a Vector in the value syntax) into several values.
+  command->allow_extras();
   command->add_option("--language", options->language, "Language of messages (sets Language)")
       ->check(CLI::IsMember({"chs", "cht", "en"}));
   command->add_flag("--rollback", options->rollback,
                     "Roll the transaction back even when the call votes commit");
-  command->callback([options, exit_code] { *exit_code = RunCall(*options); });
+  command->add_flag("--list", options->list,
+                    "List the public classes (or the one ProgID given) with every operation's "
+                    "parameters, which are by reference (ByRef) and which may be left out");
+  command->callback([command, options, exit_code] {
+    options->arguments = command->remaining();
+    *exit_code = RunCall(*options);
+  });
 }
 
 }  // namespace corva::cli

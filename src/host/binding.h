@@ -20,6 +20,7 @@
 
 #include "base/late_binding.h"
 #include "corva/containers.h"
+#include "corva/decimal.h"
 #include "corva/dispatch.h"
 #include "corva/recordset.h"
 #include "corva/variant.h"
@@ -138,6 +139,11 @@ template <>
 struct Value<double> {
   static constexpr const char* kType = "Double";
   static double Read(const Variant& v, bool) { return v.AsDouble(); }
+};
+template <>
+struct Value<Decimal> {
+  static constexpr const char* kType = "Decimal";
+  static Decimal Read(const Variant& v, bool) { return v.AsDecimal(); }
 };
 template <>
 struct Value<Date> {

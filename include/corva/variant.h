@@ -1,6 +1,6 @@
 // corva::Variant: the value exchanged in late binding between the host and the rules, and the value
-// of a recordset field. A tagged union of Empty, Null, Boolean, Long (32-bit), Double, String (UTF-8),
-// Date and Object; copies are cheap (strings are copied, objects shared).
+// of a recordset field. A tagged union of Empty, Null, Boolean, Long (32-bit), Double, String
+// (UTF-8), Date, Object and Decimal (exact); copies are cheap (strings are copied, objects shared).
 #ifndef CORVA_VARIANT_H_
 #define CORVA_VARIANT_H_
 
@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 #include <variant>
+
+#include "corva/decimal.h"
 
 namespace corva {
 
@@ -37,18 +39,20 @@ struct Date {
   bool operator==(const Date& o) const { return serial == o.serial; }
 };
 
-enum class VarType { kEmpty, kNull, kBoolean, kLong, kDouble, kString, kDate, kObject };
+// kDecimal is what a decimal, numeric or money column reads as (late binding's decimal subtype).
+enum class VarType { kEmpty, kNull, kBoolean, kLong, kDouble, kString, kDate, kObject, kDecimal };
 
 class Variant {
  public:
   Variant() = default;
-  Variant(bool v) : value_(v) {}                   // NOLINT(runtime/explicit)
-  Variant(int32_t v) : value_(v) {}                // NOLINT(runtime/explicit)
-  Variant(double v) : value_(v) {}                 // NOLINT(runtime/explicit)
+  Variant(bool v) : value_(v) {}                      // NOLINT(runtime/explicit)
+  Variant(int32_t v) : value_(v) {}                   // NOLINT(runtime/explicit)
+  Variant(double v) : value_(v) {}                    // NOLINT(runtime/explicit)
   Variant(const char* v) : value_(std::string(v)) {}  // NOLINT(runtime/explicit)
-  Variant(std::string v) : value_(std::move(v)) {}  // NOLINT(runtime/explicit)
-  Variant(Date v) : value_(v) {}                   // NOLINT(runtime/explicit)
-  Variant(ObjectPtr v) : value_(std::move(v)) {}   // NOLINT(runtime/explicit)
+  Variant(std::string v) : value_(std::move(v)) {}    // NOLINT(runtime/explicit)
+  Variant(Date v) : value_(v) {}                      // NOLINT(runtime/explicit)
+  Variant(ObjectPtr v) : value_(std::move(v)) {}      // NOLINT(runtime/explicit)
+  Variant(Decimal v) : value_(v) {}                   // NOLINT(runtime/explicit)
   template <typename T, typename = std::enable_if_t<std::is_base_of_v<Object, T>>>
   Variant(std::shared_ptr<T> v)  // NOLINT(runtime/explicit)
       : value_(std::static_pointer_cast<Object>(std::move(v))) {}
@@ -64,17 +68,23 @@ class Variant {
   VarType Type() const { return static_cast<VarType>(value_.index()); }
   bool IsEmpty() const { return Type() == VarType::kEmpty; }
   bool IsNull() const { return Type() == VarType::kNull; }
-  bool IsNumeric() const;  // Boolean, Long, Double, or text that reads as a number
+  bool IsNumeric() const;  // Boolean, Long, Double, Decimal, or text that reads as a number
 
   // Late-binding conversions. Empty reads as 0, "" or False; Null is error 94 for every reader
   // except AsString on a Null... which is also error 94 (use ValueOr / IsNull first). Text reads as
-  // a number when it is one ("12" -> 12), else error 13; numbers beyond 32 bits are error 6. Doubles
-  // round half to even into Long. True reads as -1, False as 0.
+  // a number when it is one ("12" -> 12), else error 13; numbers beyond 32 bits are error 6.
+  // Doubles round half to even into Long. True reads as -1, False as 0.
   int32_t AsLong() const;
   double AsDouble() const;
   bool AsBool() const;
-  // Booleans read "True"/"False"; doubles in their shortest exact form (15 significant digits).
+  // Booleans read "True"/"False"; doubles in their shortest exact form (15 significant digits);
+  // decimals without trailing zeros ("16", "0.5"), so a decimal reads as a Double of its value.
   std::string AsString() const;
+  // The exact value: a Decimal as it is, Long and Boolean exactly, a Double to 15 significant
+  // digits, text that reads as a number (error 13 otherwise); Empty is 0, Null error 94, a
+  // magnitude of 10^38 or more error 6. Compare quantities read from decimal fields with it:
+  // Fields("a").AsDecimal() == Fields("b").AsDecimal() is exact where AsDouble is not.
+  Decimal AsDecimal() const;
   Date AsDate() const;
   // The object, or nullptr for Empty; error 13 for other types.
   ObjectPtr AsObject() const;
@@ -86,8 +96,9 @@ class Variant {
   // Text for display and messages: Empty and Null read as "", everything else as AsString.
   std::string ToText() const;
 
-  // Equality of the late-binding "=" for values of the same kind; numbers compare as numbers,
-  // text compares exactly. Empty equals Empty, Null equals Null (here, unlike SQL).
+  // Equality of the late-binding "=" for values of the same kind; numbers compare as numbers
+  // (exactly when either is a Decimal, the other read as AsDecimal does), text compares exactly.
+  // Empty equals Empty, Null equals Null (here, unlike SQL).
   bool operator==(const Variant& other) const;
   bool operator!=(const Variant& other) const { return !(*this == other); }
 
@@ -95,7 +106,9 @@ class Variant {
   struct NullTag {
     bool operator==(const NullTag&) const { return true; }
   };
-  std::variant<std::monostate, NullTag, bool, int32_t, double, std::string, Date, ObjectPtr> value_;
+  std::variant<std::monostate, NullTag, bool, int32_t, double, std::string, Date, ObjectPtr,
+               Decimal>
+      value_;
 };
 
 // The value, or `fallback` when it is Empty or Null.

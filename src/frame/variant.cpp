@@ -279,6 +279,7 @@ bool Variant::IsNumeric() const {
     case VarType::kBoolean:
     case VarType::kLong:
     case VarType::kDouble:
+    case VarType::kDecimal:
       return true;
     case VarType::kString: {
       double v = 0;
@@ -305,10 +306,36 @@ double Variant::AsDouble() const {
       return TextToDouble(std::get<std::string>(value_));
     case VarType::kDate:
       return std::get<Date>(value_).serial;
+    case VarType::kDecimal:
+      return std::get<Decimal>(value_).ToDouble();
     case VarType::kObject:
       break;
   }
   throw Error::Runtime(kErrTypeMismatch);
+}
+
+Decimal Variant::AsDecimal() const {
+  Decimal d;
+  switch (Type()) {
+    case VarType::kDecimal:
+      return std::get<Decimal>(value_);
+    case VarType::kLong:
+      return Decimal::FromInt64(std::get<int32_t>(value_));
+    case VarType::kBoolean:
+      return Decimal::FromInt64(std::get<bool>(value_) ? -1 : 0);
+    case VarType::kEmpty:
+      return d;
+    case VarType::kString:
+      if (Decimal::Parse(std::get<std::string>(value_), &d)) return d;
+      break;
+    case VarType::kNull:
+    case VarType::kObject:
+      break;
+    default:
+      break;
+  }
+  if (!Decimal::FromDouble(AsDouble(), &d)) throw Error::Runtime(kErrOverflow);
+  return d;
 }
 
 int32_t Variant::AsLong() const {
@@ -319,6 +346,13 @@ int32_t Variant::AsLong() const {
       return std::get<bool>(value_) ? -1 : 0;
     case VarType::kEmpty:
       return 0;
+    case VarType::kDecimal: {
+      int64_t v = 0;
+      if (!std::get<Decimal>(value_).ToInt64(Decimal::Rounding::kHalfEven, &v) ||
+          v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+        throw Error::Runtime(kErrOverflow);
+      return static_cast<int32_t>(v);
+    }
     default:
       return RoundToLong(AsDouble());
   }
@@ -360,6 +394,8 @@ std::string Variant::AsString() const {
       return std::get<std::string>(value_);
     case VarType::kDate:
       return std::get<Date>(value_).ToString();
+    case VarType::kDecimal:
+      return std::get<Decimal>(value_).ToString();
     case VarType::kObject:
       break;
   }
@@ -400,10 +436,18 @@ std::string Variant::ToText() const {
 
 bool Variant::operator==(const Variant& other) const {
   auto is_number = [](VarType t) {
-    return t == VarType::kBoolean || t == VarType::kLong || t == VarType::kDouble;
+    return t == VarType::kBoolean || t == VarType::kLong || t == VarType::kDouble ||
+           t == VarType::kDecimal;
   };
   const VarType a = Type(), b = other.Type();
-  if (is_number(a) && is_number(b)) return AsDouble() == other.AsDouble();
+  if (is_number(a) && is_number(b)) {
+    Decimal x, y;
+    if ((a == VarType::kDecimal || b == VarType::kDecimal) &&
+        (a != VarType::kDouble || Decimal::FromDouble(AsDouble(), &x)) &&
+        (b != VarType::kDouble || Decimal::FromDouble(other.AsDouble(), &y)))
+      return AsDecimal() == other.AsDecimal();
+    return AsDouble() == other.AsDouble();
+  }
   if (a != b) return false;
   switch (a) {
     case VarType::kString:

@@ -217,6 +217,45 @@ TEST(VariantTest, EqualityComparesNumbersAcrossKinds) {
   EXPECT_EQ(Variant(a).AsObject(), a);
 }
 
+// Quantities read from decimal(28,10) fields: exact where doubles are not, printed as a Double of
+// the same value prints, and wide products kept to the last digit before rounding.
+TEST(DecimalTest, ExactArithmeticTextAndConversions) {
+  auto dec = [](const char* text) {
+    Decimal d;
+    EXPECT_TRUE(Decimal::Parse(text, &d)) << text;
+    return d;
+  };
+  EXPECT_EQ(dec("0.7") + dec("0.1"), dec("0.8"));
+  EXPECT_EQ(Variant(dec("0.1") + dec("0.2")), Variant(dec("0.3000000000")));
+  EXPECT_EQ(dec("700.0000000000").ToString(), "700");
+  EXPECT_EQ(dec("-0.50").ToString(), "-0.5");
+  EXPECT_EQ(dec(".5").ToFixed(), "0.5");
+  EXPECT_EQ(dec("1.5").ToFixed(), "1.5");
+  EXPECT_EQ(Variant(dec("16.0000000000")).AsString(), "16");
+  EXPECT_EQ(Variant(dec("2.5")).AsLong(), 2);  // half to even, as CLng
+  EXPECT_EQ(Variant(dec("3.5")).AsLong(), 4);
+  EXPECT_DOUBLE_EQ(Variant(dec("0.1")).AsDouble(), 0.1);
+  EXPECT_EQ(Variant(0.1 + 0.2).AsDecimal(), dec("0.3"));  // 15 digits, as late binding converts
+  Decimal d;
+  EXPECT_FALSE(Decimal::Parse("1e3", &d));
+  EXPECT_FALSE(Decimal::Parse("", &d));
+  EXPECT_FALSE(Decimal::Parse("123456789012345678901234567890123456789", &d));  // 39 digits
+  EXPECT_TRUE(Decimal::Parse("99999999999999999999999999999999999999", &d));    // 38 digits
+  EXPECT_EQ(ErrorOf([&] { (void)(d + dec("1")); }), kErrOverflow);
+  // 18 integral digits and 10 decimals times the same: 56 digits before rounding to 6.
+  Decimal big = dec("123456789012345678.0123456789"), product;
+  ASSERT_TRUE(Decimal::Multiply(big, dec("0.0000000001"), 6, &product));
+  EXPECT_EQ(product.ToFixed(), "12345678.901235");
+  ASSERT_TRUE(Decimal::Divide(dec("2"), dec("3"), 6, Decimal::Rounding::kTruncate, &product));
+  EXPECT_EQ(product.ToFixed(), "0.666666");
+  ASSERT_TRUE(dec("2.345").Rescale(2, Decimal::Rounding::kHalfAwayFromZero, &product));
+  EXPECT_EQ(product.ToFixed(), "2.35");
+  ASSERT_TRUE(dec("-2.345").Rescale(2, Decimal::Rounding::kHalfAwayFromZero, &product));
+  EXPECT_EQ(product.ToFixed(), "-2.35");
+  EXPECT_LT(dec("-99999999999999999999999999999999999999"), dec("0.00000000000000000001"));
+  EXPECT_GT(dec("99999999999999999999999999999999999999"), dec("0.99999999999999999999"));
+}
+
 TEST(ErrorTest, RuntimeErrorsCarryTheRuntimeDescriptions) {
   const Error mismatch = Error::Runtime(kErrTypeMismatch);
   EXPECT_EQ(mismatch.Number(), 13);

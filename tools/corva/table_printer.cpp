@@ -29,7 +29,8 @@ size_t DisplayWidth(const std::string& text) {
 
 bool IsNumber(const Variant& value) {
   VarType type = value.Type();
-  return type == VarType::kLong || type == VarType::kDouble || type == VarType::kBoolean;
+  return type == VarType::kLong || type == VarType::kDouble || type == VarType::kBoolean ||
+         type == VarType::kDecimal;
 }
 
 void Pad(std::string* line, size_t count) { line->append(count, ' '); }

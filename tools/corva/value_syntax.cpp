@@ -247,6 +247,7 @@ std::string ToValueSyntax(const Variant& value) {
       return "null";
     case VarType::kBoolean:
     case VarType::kLong:
+    case VarType::kDecimal:
       return value.AsString();
     case VarType::kDouble:
       return DoubleSyntax(value.AsDouble());

@@ -41,6 +41,7 @@ class SessionState {
   int64_t fetch_status = -1;
   Value identity;
   int64_t next_temp_id = -1001;
+  bool ansi_warnings = true;  // SET ANSI_WARNINGS: off cuts text too long for a column silently
   bool sysobjects_ready = false;
 
   // OBJECT_ID for this session: "#t" and "tempdb..#t" are its temp tables.
@@ -155,6 +156,8 @@ class Executor : public Resolver {
 // The Variant a result column's value becomes.
 Variant ToVariant(sqlite3_stmt* stmt, int column, const SqlType& type);
 Value ColumnValue(sqlite3_stmt* stmt, int column);
+// The value of a result column of dialect type `type`: decimals read as exact decimals.
+Value ColumnValue(sqlite3_stmt* stmt, int column, const SqlType& type);
 Variant ValueToVariant(const Value& v, const SqlType& type);
 Value FromVariant(const Variant& v);
 

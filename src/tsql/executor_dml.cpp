@@ -15,6 +15,9 @@ std::string Executor::ColumnDecl(const SqlType& type) {
       return type.name.empty() ? "INT" : type.SqliteDecl();
     case TypeKind::kReal:
       return type.name.empty() ? "FLOAT" : type.SqliteDecl();
+    case TypeKind::kDecimal:
+      return (type.name.empty() ? SqlType::Numeric(38, 10) : type).SqliteDecl() +
+             " COLLATE TSQLDEC";
     case TypeKind::kText:
       return (type.name.empty() ? SqlType::FromName("varchar", -1).SqliteDecl()
                                 : type.SqliteDecl()) +

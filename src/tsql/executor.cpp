@@ -345,6 +345,7 @@ void Executor::RunFrame(Frame* frame) {
         session_.temp_tables.erase(it);
         ReleaseTemp(physical);
       }
+      for (auto& [key, table] : frame->shadowed) session_.temp_tables[key] = std::move(table);
     }
     frame_ = saved;
   };

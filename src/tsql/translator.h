@@ -163,6 +163,12 @@ class Translator {
   std::vector<ParamSource>* params_ = nullptr;
   std::vector<int> cursor_tables_;
   bool storing_ = false;  // the query's values go into columns (INSERT ... SELECT)
+  // UPDATE/DELETE ... FROM: the target's FROM entry, how deep in parenthesized joins the text
+  // being written is, and whether the target was met inside them. SQLite hides the rowid of a
+  // table inside parentheses, so there the target is written as a derived table exposing it.
+  const TableRef* target_ref_ = nullptr;
+  int nested_joins_ = 0;
+  bool target_nested_ = false;
   std::vector<ScopeTable> last_scope_tables_;
 };
 

@@ -209,6 +209,7 @@ std::string Translator::TargetAlias(const std::vector<std::string>& target,
   if (!chosen && by_name.size() > 1)
     for (const TableRef* r : by_name)
       if (r->alias.empty()) chosen = r;
+  target_ref_ = chosen;
   if (chosen) {
     if (chosen->kind != TableRef::Kind::kNamed)
       ThrowAt(4421, "Derived table '" + name + "' is not updatable.", chosen->line, chosen->column);
@@ -236,7 +237,10 @@ std::string Translator::RowidSelect(const std::vector<std::string>& target,
     from_sql += (*table)->sql_name + " AS " + QuoteId(alias);
     scope.tables.push_back(ScopeTable{alias, *table, {}});
   }
-  std::string sql = "SELECT " + QuoteId(alias) + ".rowid AS __rid";
+  std::string sql =
+      "SELECT " + QuoteId(alias) + (target_nested_ ? ".__rid" : ".rowid") + " AS __rid";
+  target_ref_ = nullptr;
+  target_nested_ = false;
   for (size_t i = 0; i < sets.size(); ++i) {
     sql += ", ";
     int col = (*table)->Find(sets[i]->column.back());

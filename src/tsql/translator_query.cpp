@@ -69,7 +69,12 @@ void Translator::TableRefText(const TableRef& ref, Scope* scope, std::string* ou
         return;
       }
       TablePtr t = Resolve(ref.name, ref.line, ref.column);
-      *out += t->sql_name + " AS " + QuoteId(exposed);
+      if (&ref == target_ref_ && nested_joins_ > 0) {
+        target_nested_ = true;
+        *out += "(SELECT rowid AS __rid, * FROM " + t->sql_name + ") AS " + QuoteId(exposed);
+      } else {
+        *out += t->sql_name + " AS " + QuoteId(exposed);
+      }
       scope->tables.push_back(ScopeTable{exposed, t, {}});
       return;
     }
@@ -93,9 +98,10 @@ void Translator::TableRefText(const TableRef& ref, Scope* scope, std::string* ou
       else
         *out += " JOIN ";
       // A join nested on the right keeps its parentheses: (t1 JOIN t2 ON ...) is one operand.
-      if (ref.right->kind == TableRef::Kind::kJoin) *out += '(';
+      bool nested = ref.right->kind == TableRef::Kind::kJoin;
+      if (nested) *out += '(', ++nested_joins_;
       TableRefText(*ref.right, scope, out);
-      if (ref.right->kind == TableRef::Kind::kJoin) *out += ')';
+      if (nested) *out += ')', --nested_joins_;
       if (ref.on) {
         *out += " ON ";
         Expr(*ref.on, *scope, out);

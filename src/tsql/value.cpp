@@ -390,6 +390,9 @@ Value TextToInt(const std::string& text, const SqlType& type) {
 
 Value ToInt(const Value& v, const SqlType& type) {
   int64_t r = 0;
+  // Any number but 0 is a 1 bit (0.5 included).
+  if (type.name == "bit" && v.kind == Value::Kind::kDecimal) return Value::Int(!v.m.IsZero());
+  if (type.name == "bit" && v.kind == Value::Kind::kReal) return Value::Int(v.d != 0);
   switch (v.kind) {
     case Value::Kind::kInt:
       r = v.i;

@@ -137,10 +137,19 @@ SqlType Translator::Converted(const tsql::Expr& e, const SqlType& target, const 
         *out += inner;
         return target;
       }
-      if (target.IsMoney())
+      if (IsDecimal(t) && t.scale == target.scale && target.precision > 0 &&
+          inner.rfind("tsql_d", 0) == 0 && inner.size() > PrecisionScale(t).size() &&
+          inner.compare(inner.size() - PrecisionScale(t).size(), std::string::npos,
+                        PrecisionScale(t)) == 0) {
+        // Decimal arithmetic of the target's scale checks the target's precision itself
+        // (q = q + 1 into decimal(28,10)): one call instead of two.
+        inner.resize(inner.size() - PrecisionScale(t).size());
+        *out += inner + PrecisionScale(target);
+      } else if (target.IsMoney()) {
         *out += "tsql_cast(" + inner + ", " + QuoteText(target.name) + ")";
-      else
+      } else {
         *out += "tsql_todec(" + inner + PrecisionScale(target);
+      }
       if (target.scale < 0) return t.kind == TypeKind::kDecimal ? t : AnyDecimal();
       return target;
     case TypeKind::kText:

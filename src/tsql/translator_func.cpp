@@ -1,6 +1,7 @@
 // Built-in functions of the dialect written as SQLite: native functions where they are exact
 // (substr with SQL Server's bounds, length of the right-trimmed text, ifnull), the engine's own
-// SQL functions elsewhere (date arithmetic, CHARINDEX and REPLACE without regard to case).
+// SQL functions elsewhere (date arithmetic, CHARINDEX and REPLACE without regard to case, decimal
+// aggregates and rounding); and CAST/CONVERT between the dialect's types.
 #include "corva/error.h"
 #include "tsql/date_time.h"
 #include "tsql/token.h"
@@ -13,6 +14,12 @@ SqlType Int() { return SqlType::Of(TypeKind::kInt); }
 SqlType Real() { return SqlType::Of(TypeKind::kReal); }
 SqlType Text() { return SqlType::FromName("varchar", -1); }
 SqlType Date() { return SqlType::Of(TypeKind::kDate); }
+bool IsDecimal(const SqlType& t) { return t.kind == TypeKind::kDecimal; }
+std::string Num(int v) { return std::to_string(v); }
+// ", p, s)" closing a decimal function call for `t`.
+std::string PrecisionScale(const SqlType& t) {
+  return ", " + Num(t.precision) + ", " + Num(t.scale < 0 ? 0 : t.scale) + ")";
+}
 
 }  // namespace
 
@@ -369,6 +376,77 @@ SqlType Translator::Function(const tsql::Expr& e, const Scope& scope, std::strin
     return t;
   }
   ThrowAt(195, "'" + f + "' is not a recognized built-in function name.", e.line, e.column);
+}
+
+SqlType Translator::Cast(const tsql::Expr& e, const Scope& scope, std::string* out) {
+  const SqlType& target = e.type;
+  std::string inner;
+  SqlType t = Expr(*e.args[0], scope, &inner);
+  int style = 0;
+  if (e.args.size() > 1) {
+    const tsql::Expr& s = *e.args[1];
+    if (s.kind != ExprKind::kLiteral)
+      ThrowAt(8116, "Argument data type is invalid for argument 3 of convert function.", s.line,
+              s.column);
+    resolver_->MarkStructural(s.index);
+    style = static_cast<int>(resolver_->Literal(s.index).i);
+  }
+  switch (target.kind) {
+    case TypeKind::kInt:
+      if (t.kind == TypeKind::kInt && target.name != "bit" &&
+          (t.IntRank() <= target.IntRank() || target.IntRank() == 5))
+        *out += inner;
+      else if (t.kind == TypeKind::kText || (target.name == "bit" && !t.IsNumeric()))
+        *out += "tsql_cast(" + inner + ", " + QuoteText(target.name) + ")";
+      else
+        *out +=
+            "tsql_toint(" + inner + ", " + Num(target.IntRank()) + (IsDecimal(t) ? ", 1)" : ")");
+      return target;
+    case TypeKind::kReal:
+      if (t.kind == TypeKind::kInt || IsDecimal(t))
+        *out += "CAST(" + inner + " AS REAL)";
+      else if (t.kind == TypeKind::kReal)
+        *out += inner;
+      else
+        *out += "tsql_cast(" + inner + ", " + QuoteText(target.name) + ")";
+      return target;
+    case TypeKind::kDecimal:
+      if (target.IsMoney())
+        *out += "tsql_cast(" + inner + ", " + QuoteText(target.name) + ")";
+      else if (IsDecimal(t) && t.scale == target.scale && t.precision <= target.precision)
+        *out += inner;
+      else
+        *out += "tsql_todec(" + inner + PrecisionScale(target);
+      return target;
+    case TypeKind::kText: {
+      std::string len = std::to_string(target.length);
+      if (target.IsFixedText()) {
+        if (t.kind == TypeKind::kDate)
+          inner = "tsql_totext(" + inner + ", 'date', " + std::to_string(style) + ", 0)";
+        *out += "tsql_fit(" + inner + ", " + len + ", 1, 0)";
+      } else if (t.kind == TypeKind::kText || IsDecimal(t)) {
+        *out += target.length > 0 ? "substr(" + inner + ", 1, " + len + ")" : inner;
+      } else if (t.kind == TypeKind::kInt) {
+        *out += "CAST(" + inner + " AS TEXT)";
+      } else {
+        std::string kind = t.kind == TypeKind::kDate ? "'date'" : "''";
+        *out +=
+            "tsql_totext(" + inner + ", " + kind + ", " + std::to_string(style) + ", " + len + ")";
+      }
+      return target;
+    }
+    case TypeKind::kDate: {
+      DateKind kind = DateKindOf(target.name);
+      if (t.kind == TypeKind::kDate && (t.name == target.name || kind == DateKind::kOther))
+        *out += inner;
+      else
+        *out += "tsql_date(" + inner + ", " + Num(static_cast<int>(kind)) + ")";
+      return target;
+    }
+    default:
+      *out += inner;
+      return t;
+  }
 }
 
 }  // namespace corva::tsql

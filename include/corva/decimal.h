@@ -10,8 +10,9 @@
 
 namespace corva {
 
-// Representation: a signed 128-bit integer of units and a scale s (0..38); the value is
-// units / 10^s, with |units| < 10^38. Copies are plain 32-byte copies. 1.50 keeps its scale 2
+// Representation: a signed 128-bit integer of units (kept as two 64-bit words, so the class stays
+// 8-byte aligned inside a Variant) and a scale s (0..38); the value is units / 10^s, with
+// |units| < 10^38. Copies are plain 24-byte copies. 1.50 keeps its scale 2
 // (it prints "1.5" and equals 1.5); the scale is the type's, the value is the same.
 class Decimal {
  public:
@@ -32,8 +33,8 @@ class Decimal {
   static bool Parse(std::string_view text, Decimal* out);
 
   int scale() const { return scale_; }
-  int Sign() const { return units_ < 0 ? -1 : units_ > 0 ? 1 : 0; }
-  bool IsZero() const { return units_ == 0; }
+  int Sign() const { return hi_ < 0 ? -1 : (hi_ | static_cast<int64_t>(lo_)) != 0 ? 1 : 0; }
+  bool IsZero() const { return hi_ == 0 && lo_ == 0; }
   // Digits before the point, 0 for |x| < 1: 123.45 has 3.
   int IntegralDigits() const;
   // Whether the value fits decimal(precision, scale()): at most precision - scale() integral
@@ -82,9 +83,17 @@ class Decimal {
   Decimal operator-() const;
 
  private:
-  Decimal(__int128 units, int scale) : units_(units), scale_(static_cast<int8_t>(scale)) {}
+  Decimal(__int128 units, int scale)
+      : lo_(static_cast<uint64_t>(units)),
+        hi_(static_cast<int64_t>(units >> 64)),
+        scale_(static_cast<int8_t>(scale)) {}
+  __int128 units() const {
+    return static_cast<__int128>(
+        (static_cast<unsigned __int128>(static_cast<uint64_t>(hi_)) << 64) | lo_);
+  }
 
-  __int128 units_ = 0;
+  uint64_t lo_ = 0;
+  int64_t hi_ = 0;
   int8_t scale_ = 0;
 };
 

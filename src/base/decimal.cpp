@@ -174,7 +174,7 @@ bool Decimal::Parse(std::string_view text, Decimal* out) {
 }
 
 int Decimal::IntegralDigits() const {
-  Int128 whole = Abs(units_) / kPow.p[scale_];
+  Int128 whole = Abs(units()) / kPow.p[scale_];
   int n = 0;
   while (n < kMaxDigits && whole >= kPow.p[n]) ++n;
   return n;
@@ -187,32 +187,32 @@ bool Decimal::Rescale(int scale, Rounding mode, Decimal* out) const {
   }
   if (scale > scale_) {
     Int128 v;
-    if (__builtin_mul_overflow(units_, kPow.p[scale - scale_], &v) || Abs(v) >= kLimit)
+    if (__builtin_mul_overflow(units(), kPow.p[scale - scale_], &v) || Abs(v) >= kLimit)
       return false;
     *out = Decimal(v, scale);
     return true;
   }
-  *out = Decimal(DivRound<Int128>(units_, kPow.p[scale_ - scale], mode), scale);
+  *out = Decimal(DivRound<Int128>(units(), kPow.p[scale_ - scale], mode), scale);
   return true;
 }
 
 double Decimal::ToDouble() const {
-  if (scale_ == 0 && Abs(units_) < (Int128(1) << 53)) return static_cast<double>(units_);
+  if (scale_ == 0 && Abs(units()) < (Int128(1) << 53)) return static_cast<double>(units());
   return std::strtod(ToFixed().c_str(), nullptr);
 }
 
 bool Decimal::ToInt64(Rounding mode, int64_t* out) const {
-  Int128 v = DivRound<Int128>(units_, kPow.p[scale_], mode);
+  Int128 v = DivRound<Int128>(units(), kPow.p[scale_], mode);
   if (v > INT64_MAX || v < INT64_MIN) return false;
   *out = static_cast<int64_t>(v);
   return true;
 }
 
 std::string Decimal::ToFixed() const {
-  std::string d = Digits(Abs(units_));
+  std::string d = Digits(Abs(units()));
   if (static_cast<int>(d.size()) <= scale_) d.insert(0, scale_ + 1 - d.size(), '0');
   if (scale_ > 0) d.insert(d.size() - scale_, 1, '.');
-  if (units_ < 0) d.insert(0, 1, '-');
+  if (units() < 0) d.insert(0, 1, '-');
   return d;
 }
 
@@ -228,23 +228,23 @@ std::string Decimal::ToString() const {
 bool Decimal::Add(const Decimal& a, const Decimal& b, Decimal* out) {
   Int128 x, y, r;
   int scale;
-  if (!Align(a.units_, a.scale_, b.units_, b.scale_, &x, &y, &scale)) return false;
+  if (!Align(a.units(), a.scale_, b.units(), b.scale_, &x, &y, &scale)) return false;
   if (__builtin_add_overflow(x, y, &r) || Abs(r) >= kLimit) return false;
   *out = Decimal(r, scale);
   return true;
 }
 
 bool Decimal::Subtract(const Decimal& a, const Decimal& b, Decimal* out) {
-  return Add(a, Decimal(-b.units_, b.scale_), out);
+  return Add(a, Decimal(-b.units(), b.scale_), out);
 }
 
 bool Decimal::Multiply(const Decimal& a, const Decimal& b, int scale, Decimal* out) {
   int exact = a.scale_ + b.scale_;
   Int128 p;
-  if (!__builtin_mul_overflow(a.units_, b.units_, &p) && exact <= kMaxDigits && Abs(p) < kLimit) {
+  if (!__builtin_mul_overflow(a.units(), b.units(), &p) && exact <= kMaxDigits && Abs(p) < kLimit) {
     return Decimal(p, exact).Rescale(scale, Rounding::kHalfAwayFromZero, out);
   }
-  Int256 w = Wide(a.units_) * Wide(b.units_);
+  Int256 w = Wide(a.units()) * Wide(b.units());
   if (scale < exact) {
     int drop = exact - scale;
     // Beyond 10^76 no product reaches: the quotient is 0 either way.
@@ -266,7 +266,7 @@ bool Decimal::Multiply(const Decimal& a, const Decimal& b, int scale, Decimal* o
 bool Decimal::Divide(const Decimal& a, const Decimal& b, int scale, Rounding mode, Decimal* out) {
   // units = a.units * 10^(scale + b.scale - a.scale) / b.units
   int shift = scale + b.scale_ - a.scale_;
-  Int128 n = a.units_, d = b.units_;
+  Int128 n = a.units(), d = b.units();
   if (d < 0) n = -n, d = -d;
   if (shift >= 0) {
     Int128 scaled;
@@ -293,7 +293,7 @@ bool Decimal::Divide(const Decimal& a, const Decimal& b, int scale, Rounding mod
 bool Decimal::Remainder(const Decimal& a, const Decimal& b, Decimal* out) {
   Int128 x, y;
   int scale;
-  if (!Align(a.units_, a.scale_, b.units_, b.scale_, &x, &y, &scale)) return false;
+  if (!Align(a.units(), a.scale_, b.units(), b.scale_, &x, &y, &scale)) return false;
   *out = Decimal(x % y, scale);
   return true;
 }
@@ -301,7 +301,7 @@ bool Decimal::Remainder(const Decimal& a, const Decimal& b, Decimal* out) {
 int Decimal::Compare(const Decimal& o) const {
   Int128 x, y;
   int scale;
-  if (Align(units_, scale_, o.units_, o.scale_, &x, &y, &scale)) return x < y ? -1 : x > y;
+  if (Align(units(), scale_, o.units(), o.scale_, &x, &y, &scale)) return x < y ? -1 : x > y;
   // One side overflowed when brought to the other's scale: it is the larger in magnitude.
   bool this_big = scale_ < o.scale_;
   int sign = this_big ? Sign() : -o.Sign();
@@ -320,6 +320,6 @@ Decimal Decimal::operator-(const Decimal& o) const {
   return r;
 }
 
-Decimal Decimal::operator-() const { return Decimal(-units_, scale_); }
+Decimal Decimal::operator-() const { return Decimal(-units(), scale_); }
 
 }  // namespace corva

@@ -99,6 +99,61 @@ bool ParseTime(std::string_view s, size_t* p, int* h, int* mi, int64_t* ms) {
   return true;
 }
 
+// A month's name, full or its first three letters, without regard to case: 1..12, or 0.
+int MonthOfName(std::string_view word) {
+  static const char* kNames[] = {"january",   "february", "march",    "april",
+                                 "may",       "june",     "july",     "august",
+                                 "september", "october",  "november", "december"};
+  if (word.size() < 3) return 0;
+  std::string w;
+  for (char c : word) w += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (int i = 0; i < 12; ++i) {
+    std::string_view n = kNames[i];
+    if (w == n || (w.size() == 3 && n.substr(0, 3) == w)) return i + 1;
+  }
+  return 0;
+}
+
+// The us_english forms with a month name: "May 10 2026", "May 10, 2026", "10 May 2026",
+// "2026 May 10" (the day may be left out: the 1st). Leaves *p after the year or day.
+bool ParseNamedMonth(std::string_view s, size_t* p, int* y, int* m, int* d) {
+  auto skip = [&] {
+    while (*p < s.size() && (s[*p] == ' ' || s[*p] == ',')) ++*p;
+  };
+  auto word = [&]() -> int {
+    size_t b = *p;
+    while (*p < s.size() && std::isalpha(static_cast<unsigned char>(s[*p]))) ++*p;
+    return MonthOfName(s.substr(b, *p - b));
+  };
+  int n1 = -1, n2 = -1, digits1 = 0, digits2 = 0;
+  if (std::isalpha(static_cast<unsigned char>(s[*p]))) {  // Mon D[,] YYYY
+    *m = word();
+    skip();
+    n1 = ReadNumber(s, p, 4, &digits1);
+    skip();
+    n2 = ReadNumber(s, p, 4, &digits2);
+    if (n1 < 0) return false;
+    if (n2 < 0) {  // "May 2026"
+      *y = n1, *d = 1;
+      return *m > 0 && digits1 == 4;
+    }
+    *d = n1, *y = n2;
+    return *m > 0 && digits1 <= 2 && digits2 == 4;
+  }
+  n1 = ReadNumber(s, p, 4, &digits1);
+  skip();
+  *m = word();
+  skip();
+  n2 = ReadNumber(s, p, 4, &digits2);
+  if (*m == 0 || n1 < 0) return false;
+  if (digits1 == 4) {  // YYYY Mon [D]
+    *y = n1, *d = n2 < 0 ? 1 : n2;
+    return n2 < 0 || digits2 <= 2;
+  }
+  *d = n1, *y = n2;  // D Mon YYYY
+  return digits1 <= 2 && digits2 == 4;
+}
+
 }  // namespace
 
 DateTime DateTime::FromParts(int year, int month, int day, int hour, int minute,
@@ -113,9 +168,38 @@ void DateTime::ToParts(int* year, int* month, int* day_of_month) const {
   CivilFromDays(day, year, month, day_of_month);
 }
 
-std::string DateTime::Canonical() const {
+DateKind DateKindOf(std::string_view name) {
+  if (name == "datetime") return DateKind::kDateTime;
+  if (name == "smalldatetime") return DateKind::kSmallDateTime;
+  if (name == "date") return DateKind::kDate;
+  return DateKind::kOther;
+}
+
+DateTime DateTime::RoundedTo(DateKind kind) const {
+  DateTime r = *this;
+  switch (kind) {
+    case DateKind::kDateTime:
+      // Ticks of 1/300 second: .001 shows as .000, .002 as .003, .005 as .007.
+      r.ms = ((r.ms * 3 + 5) / 10 * 10 + 1) / 3;
+      break;
+    case DateKind::kSmallDateTime:
+      r.ms = (r.ms + 29999) / 60000 * 60000;
+      break;
+    case DateKind::kDate:
+      r.ms = 0;
+      break;
+    case DateKind::kOther:
+      break;
+  }
+  if (r.ms >= kMsPerDay) r.ms -= kMsPerDay, ++r.day;
+  return r;
+}
+
+std::string DateTime::Canonical(DateKind kind) const {
+  DateTime r = RoundedTo(kind);
+  int64_t ms = r.ms;
   int y, m, d;
-  ToParts(&y, &m, &d);
+  r.ToParts(&y, &m, &d);
   char buf[40];
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", y, m, d,
                 static_cast<int>(ms / 3600000), static_cast<int>(ms / 60000 % 60),
@@ -160,11 +244,18 @@ bool ParseDateTime(std::string_view s, DateTime* out) {
   }
   size_t p = 0;
   int digits = 0;
-  int first = ReadNumber(s, &p, 8, &digits);
   int y = 0, m = 0, d = 0, h = 0, mi = 0;
   int64_t ms = 0;
+  size_t letter = s.find_first_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
+  size_t colon = s.find(':');
+  bool named = letter != std::string_view::npos &&
+               (colon == std::string_view::npos || letter < colon) && s[letter] != 'T' &&
+               s[letter] != 't';
+  int first = named ? 0 : ReadNumber(s, &p, 8, &digits);
   if (first < 0) return false;
-  if (digits == 8) {  // YYYYMMDD
+  if (named) {
+    if (!ParseNamedMonth(s, &p, &y, &m, &d)) return false;
+  } else if (digits == 8) {  // YYYYMMDD
     y = first / 10000, m = first / 100 % 100, d = first % 100;
   } else if (p < s.size() && s[p] == ':' && digits <= 2) {  // time only
     p = 0;

@@ -10,6 +10,11 @@
 
 namespace corva::tsql {
 
+// How a date type keeps time: datetime in ticks of 1/300 s (shown .000, .003, .007),
+// smalldatetime to the minute, date without time; other types (datetime2, time) to the ms.
+enum class DateKind { kDateTime, kSmallDateTime, kDate, kOther };
+DateKind DateKindOf(std::string_view type_name);
+
 // A point in time as days since 1970-01-01 plus milliseconds into the day.
 struct DateTime {
   int64_t day = 0;
@@ -18,8 +23,9 @@ struct DateTime {
   static DateTime FromParts(int year, int month, int day, int hour = 0, int minute = 0,
                             int64_t ms_of_minute = 0);
   void ToParts(int* year, int* month, int* day_of_month) const;
-  // "YYYY-MM-DD HH:MM:SS.fff"
-  std::string Canonical() const;
+  // "YYYY-MM-DD HH:MM:SS.fff", the time first rounded as `kind` keeps it.
+  std::string Canonical(DateKind kind = DateKind::kOther) const;
+  DateTime RoundedTo(DateKind kind) const;
   // Days since 1899-12-30 with the time as fraction (the host's date serial).
   double Serial() const;
   static DateTime FromSerial(double serial);
@@ -29,7 +35,9 @@ struct DateTime {
 };
 
 // Parses "YYYY-MM-DD[ HH:MM[:SS[.fff]]]" (also with "/" or "." separators or a "T"), "YYYYMMDD",
-// "M/D/YYYY", and a bare time (on 1900-01-01). Surrounding blanks are ignored.
+// "M/D/YYYY", us_english forms with a month name ("May 10 2026", "10 May 2026", "May 10, 2026",
+// "2026 May 10", full or three-letter names), each with an optional time, and a bare time (on
+// 1900-01-01). Surrounding blanks are ignored.
 bool ParseDateTime(std::string_view text, DateTime* out);
 
 // DATEADD/DATEDIFF/DATEPART part names ("day", "dd", "d", "month", "mm", ...). Returns -1 for an

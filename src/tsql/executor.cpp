@@ -27,7 +27,18 @@ Value ColumnValue(sqlite3_stmt* stmt, int column) {
   }
 }
 
+Value ColumnValue(sqlite3_stmt* stmt, int column, const SqlType& type) {
+  Value v = ColumnValue(stmt, column);
+  corva::Decimal d;
+  if (type.kind == TypeKind::kDecimal && !v.IsNull() && v.ToDecimal(&d)) return Value::Dec(d);
+  return v;
+}
+
 Variant ToVariant(sqlite3_stmt* stmt, int column, const SqlType& type) {
+  if (type.kind == TypeKind::kDecimal && sqlite3_column_type(stmt, column) != SQLITE_NULL) {
+    Value v = ColumnValue(stmt, column, type);
+    if (v.kind == Value::Kind::kDecimal) return Variant(v.m);
+  }
   switch (sqlite3_column_type(stmt, column)) {
     case SQLITE_INTEGER: {
       int64_t v = sqlite3_column_int64(stmt, column);
@@ -57,9 +68,13 @@ Variant ValueToVariant(const Value& v, const SqlType& type) {
       return Variant(static_cast<double>(v.i));
     case Value::Kind::kReal:
       return Variant(v.d);
+    case Value::Kind::kDecimal:
+      return Variant(v.m);
     case Value::Kind::kText: {
       DateTime d;
       if (type.kind == TypeKind::kDate && ParseDateTime(v.s, &d)) return Variant(Date{d.Serial()});
+      corva::Decimal m;
+      if (type.kind == TypeKind::kDecimal && corva::Decimal::Parse(v.s, &m)) return Variant(m);
       return Variant(v.s);
     }
     default:
@@ -79,6 +94,8 @@ Value FromVariant(const Variant& v) {
       return Value::Text(v.AsString());
     case VarType::kDate:
       return Value::Text(DateTime::FromSerial(v.AsDate().serial).Canonical());
+    case VarType::kDecimal:
+      return Value::Dec(v.AsDecimal());
     default:
       return Value::Null();
   }
@@ -97,6 +114,12 @@ void Bind(sqlite3_stmt* stmt, int index, const Value& v) {
     case Value::Kind::kText:
       sqlite3_bind_text(stmt, index, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
       break;
+    case Value::Kind::kDecimal: {
+      // Decimals live in SQLite as their fixed text (see README).
+      std::string text = v.m.ToFixed();
+      sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+      break;
+    }
     default:
       sqlite3_bind_null(stmt, index);
       break;
@@ -182,6 +205,7 @@ Value Executor::SystemValue(const std::string& name) {
   if (name == "version") return Value::Text("corva embedded engine on SQLite " + SqliteVersion());
   if (name == "procid") return Value::Int(0);
   if (name == "trigger_update") return Value::Int(frame_ && frame_->trigger_update ? 1 : 0);
+  if (name == "ansi_warnings") return Value::Int(session_.ansi_warnings ? 1 : 0);
   ThrowSql(137, "Must declare the scalar variable \"@@" + name + "\".");
 }
 
@@ -214,7 +238,8 @@ Value Executor::ParamValue(const ParamSource& p) {
       ThrowSql(16929, "The cursor is READ ONLY.");
     }
   }
-  if (p.convert.kind != TypeKind::kUnknown && !v.IsNull()) return ConvertTo(v, p.convert);
+  if (p.convert.kind != TypeKind::kUnknown && !v.IsNull())
+    return p.store ? StoreInto(v, p.convert, session_.ansi_warnings) : ConvertTo(v, p.convert);
   return v;
 }
 
@@ -282,7 +307,8 @@ Value Executor::Eval(const Expr& e) {
   Plan* plan = GetPlan(e.plan, [&](Translator& t, Plan& p) { p.steps.push_back(t.Scalar(e)); });
   if (plan->uses_sysobjects) RefreshSysObjects();
   Value result;
-  Step(plan->steps[0], [&](sqlite3_stmt* st) { result = ColumnValue(st, 0); });
+  const SqlType& type = plan->steps[0].columns[0].type;
+  Step(plan->steps[0], [&](sqlite3_stmt* st) { result = ColumnValue(st, 0, type); });
   return result;
 }
 
@@ -319,6 +345,7 @@ void Executor::RunFrame(Frame* frame) {
         session_.temp_tables.erase(it);
         ReleaseTemp(physical);
       }
+      for (auto& [key, table] : frame->shadowed) session_.temp_tables[key] = std::move(table);
     }
     frame_ = saved;
   };
@@ -379,7 +406,12 @@ Executor::Flow Executor::Run(const Stmt& s) {
         session_.rowcount = 1;
         break;
       }
-      case StmtKind::kSetOption:
+      case StmtKind::kSetOption: {
+        const auto& o = static_cast<const SetOptionStmt&>(s);
+        if (o.option == "ansi_warnings") session_.ansi_warnings = o.on;
+        session_.rowcount = 0;
+        break;
+      }
       case StmtKind::kNoop:
       case StmtKind::kPrint:
         session_.rowcount = 0;
@@ -513,7 +545,8 @@ void Executor::Select(const SelectStmt& s) {
     Step(text, [&](sqlite3_stmt* st) {
       ++rows;
       last.resize(n);
-      for (size_t i = 0; i < n; ++i) last[i] = ColumnValue(st, static_cast<int>(i));
+      for (size_t i = 0; i < n; ++i)
+        last[i] = ColumnValue(st, static_cast<int>(i), text.columns[i].type);
     });
     // The last row wins; without a row the variables keep their values.
     if (rows > 0)

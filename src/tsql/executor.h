@@ -41,6 +41,7 @@ class SessionState {
   int64_t fetch_status = -1;
   Value identity;
   int64_t next_temp_id = -1001;
+  bool ansi_warnings = true;  // SET ANSI_WARNINGS: off cuts text too long for a column silently
   bool sysobjects_ready = false;
 
   // OBJECT_ID for this session: "#t" and "tempdb..#t" are its temp tables.
@@ -61,6 +62,8 @@ struct Frame {
   std::vector<std::string> owned;                    // physical temp tables to release
   std::vector<std::string>
       temp_created;  // "#" tables made here (dropped at the end unless a batch)
+  // Callers' "#" tables hidden by one of the same name made here; visible again at the end.
+  std::vector<std::pair<std::string, std::shared_ptr<TableInfo>>> shadowed;
   int depth = 0;
   bool trigger_update = false;  // an INSERT or UPDATE trigger: UPDATE(column) is true
   Value return_value;
@@ -131,6 +134,9 @@ class Executor : public Resolver {
   void StepIdentity(const TablePtr& table, int64_t last, int64_t added);
   int64_t IdentitySequence(const TablePtr& table);
   void ReleaseTemp(const std::string& physical);
+  // The SQLite name for a new "#" table `name` of this frame: a procedure may make one of a name
+  // its caller already has (the caller's is hidden until it returns); in one scope it is 2714.
+  std::string NewTempName(const std::string& name);
   void SchemaChanged();
   void RefreshSysObjects();
   // The SQLite declaration of a column of `type` in a table the engine creates.
@@ -155,6 +161,8 @@ class Executor : public Resolver {
 // The Variant a result column's value becomes.
 Variant ToVariant(sqlite3_stmt* stmt, int column, const SqlType& type);
 Value ColumnValue(sqlite3_stmt* stmt, int column);
+// The value of a result column of dialect type `type`: decimals read as exact decimals.
+Value ColumnValue(sqlite3_stmt* stmt, int column, const SqlType& type);
 Variant ValueToVariant(const Value& v, const SqlType& type);
 Value FromVariant(const Variant& v);
 

@@ -1,6 +1,7 @@
 // Definitions at run time: tables ("#" tables of the session, table variables of the frame, main
 // tables), indexes, the stored procedures and triggers kept in the catalog table, and the
 // session's view of tempdb..sysobjects.
+#include <algorithm>
 #include <functional>
 
 #include "corva/error.h"
@@ -36,7 +37,9 @@ std::shared_ptr<TableInfo> Executor::MakeTempTable(const std::string& logical,
   info->sql_name = "temp." + QuoteId(physical);
   info->columns = std::move(cols);
   info->temp = true;
-  info->version = definition;
+  // Equal definitions under different SQLite names (a procedure's "#t" hiding its caller's) are
+  // different tables to the plans made for them.
+  info->version = definition ^ (std::hash<std::string>()(physical) << 1);
   info->object_id = session_.next_temp_id--;
   info->BuildIndex();
   info->increment = increment == 0 ? 1 : increment;
@@ -55,6 +58,21 @@ void Executor::ReleaseTemp(const std::string& physical) {
     session_.handle->KeepTemp(physical, 0, true);
   } catch (...) {
   }
+}
+
+std::string Executor::NewTempName(const std::string& name) {
+  std::string key = ToLower(name);
+  auto it = session_.temp_tables.find(key);
+  if (it == session_.temp_tables.end())
+    return name + "$" + std::to_string(session_.slot) +
+           (frame_->depth > 0 ? "$" + std::to_string(frame_->depth) : "");
+  bool mine = std::find(frame_->temp_created.begin(), frame_->temp_created.end(), key) !=
+              frame_->temp_created.end();
+  if (mine || frame_->depth == 0)
+    ThrowSql(2714, "There is already an object named '" + name + "' in the database.");
+  frame_->shadowed.emplace_back(key, it->second);
+  session_.temp_tables.erase(it);
+  return name + "$" + std::to_string(session_.slot) + "$" + std::to_string(frame_->depth);
 }
 
 void Executor::SchemaChanged() { session_.handle->catalog().Invalidate(); }
@@ -96,9 +114,7 @@ void Executor::CreateTable(const CreateTableStmt& s) {
     if (c.identity) seed = c.seed, increment = c.increment == 0 ? 1 : c.increment;
   if (!name.empty() && name[0] == '#') {
     std::string key = ToLower(name);
-    if (session_.temp_tables.count(key))
-      ThrowSql(2714, "There is already an object named '" + name + "' in the database.");
-    std::string physical = name + "$" + std::to_string(session_.slot);
+    std::string physical = NewTempName(name);
     session_.temp_tables[key] =
         MakeTempTable(name, physical, body, plan->table->columns, seed, increment);
     frame_->temp_created.push_back(key);

@@ -15,6 +15,9 @@ std::string Executor::ColumnDecl(const SqlType& type) {
       return type.name.empty() ? "INT" : type.SqliteDecl();
     case TypeKind::kReal:
       return type.name.empty() ? "FLOAT" : type.SqliteDecl();
+    case TypeKind::kDecimal:
+      return (type.name.empty() ? SqlType::Numeric(38, 10) : type).SqliteDecl() +
+             " COLLATE TSQLDEC";
     case TypeKind::kText:
       return (type.name.empty() ? SqlType::FromName("varchar", -1).SqliteDecl()
                                 : type.SqliteDecl()) +
@@ -50,9 +53,7 @@ void Executor::SelectInto(const SelectStmt& s) {
   TablePtr table;
   if (!name.empty() && name[0] == '#') {
     std::string key = ToLower(name);
-    if (session_.temp_tables.count(key))
-      ThrowSql(2714, "There is already an object named '" + name + "' in the database.");
-    std::string physical = name + "$" + std::to_string(session_.slot);
+    std::string physical = NewTempName(name);
     auto info = MakeTempTable(name, physical, body, std::move(cols), 1);
     session_.temp_tables[key] = info;
     frame_->temp_created.push_back(key);

@@ -180,7 +180,9 @@ void Executor::CursorCommand(const NamesStmt& s) {
       Step(text, [&](sqlite3_stmt* st) {
         std::vector<Value> row;
         row.reserve(total);
-        for (size_t i = 0; i < total; ++i) row.push_back(ColumnValue(st, static_cast<int>(i)));
+        for (size_t i = 0; i < total; ++i)
+          row.push_back(i < c.visible ? ColumnValue(st, static_cast<int>(i), text.columns[i].type)
+                                      : ColumnValue(st, static_cast<int>(i)));
         c.rows.push_back(std::move(row));
       });
       c.position = -1;

@@ -47,6 +47,11 @@ void Result(sqlite3_context* ctx, const Value& v) {
     case Value::Kind::kText:
       sqlite3_result_text(ctx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
       break;
+    case Value::Kind::kDecimal: {
+      std::string text = v.m.ToFixed();
+      sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+      break;
+    }
     default:
       sqlite3_result_null(ctx);
       break;
@@ -182,16 +187,8 @@ void NumFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // tsql_cast(x, type [, scale])
 void CastFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   Guard(ctx, [&] {
-    SqlType t = SqlType::FromName(TextArg(argv[1]), argc > 2 ? 38 : 0,
-                                  argc > 2 ? sqlite3_value_int(argv[2]) : -1);
-    Value v = ArgValue(argv[0]);
-    if (t.kind == TypeKind::kInt && v.kind == Value::Kind::kText) {
-      double d;
-      int64_t i;
-      bool is_int;
-      if (!ParseNumber(v.s, &d, &i, &is_int) || !is_int) ThrowConversion(v.s, t);
-    }
-    Result(ctx, ConvertTo(v, t));
+    SqlType t = SqlType::FromName(TextArg(argv[1]), argc > 2 ? sqlite3_value_int(argv[2]) : 0);
+    Result(ctx, ConvertTo(ArgValue(argv[0]), t));
   });
 }
 
@@ -202,8 +199,8 @@ void DateFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (!ToDate(argv[0], &d))
     return Fail(ctx, 241,
                 "Conversion failed when converting date and/or time from character string.");
-  if (argc > 1 && sqlite3_value_int(argv[1])) d.ms = 0;
-  std::string s = d.Canonical();
+  std::string s =
+      d.Canonical(argc > 1 ? static_cast<DateKind>(sqlite3_value_int(argv[1])) : DateKind::kOther);
   sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 
@@ -484,6 +481,7 @@ void RegisterFunctions(sqlite3* db, FunctionContext* context) {
                                SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0), nullptr,
                                f.fn, nullptr, nullptr, nullptr);
   RegisterTextFunctions(db);
+  RegisterDecimalFunctions(db);
   sqlite3_create_function_v2(db, "tsql_scalar", 1, SQLITE_UTF8, nullptr, nullptr, ScalarStep,
                              ScalarFinal, nullptr);
   sqlite3_create_function_v2(db, "tsql_object_id", 1, SQLITE_UTF8, context, ObjectIdFn, nullptr,

@@ -22,6 +22,9 @@ std::string_view TextArg(sqlite3_value* v);
 namespace corva::tsql {
 // Text functions: REPLACE, CHARINDEX, LIKE with classes, REPLICATE, SPACE, STUFF, STR, ...
 void RegisterTextFunctions(sqlite3* db);
+// Decimal arithmetic, conversions and aggregates, checked integer arithmetic, the collation
+// TSQLDEC and storing into char(n)/varchar(n) (functions_decimal.cpp).
+void RegisterDecimalFunctions(sqlite3* db);
 }  // namespace corva::tsql
 
 #endif  // CORVA_TSQL_FUNCTIONS_INTERNAL_H_

@@ -76,6 +76,30 @@ constexpr ClassTable kClasses;
 inline uint8_t ClassOf(char c) { return kClasses.cls[static_cast<unsigned char>(c)]; }
 inline bool IsIdChar(char c) { return kClasses.id[static_cast<unsigned char>(c)]; }
 
+// The value of a number literal as SQL Server types it: int when it fits 32 bits, numeric(p,s)
+// for other digits with or without a point (2147483648 is numeric(10,0), 0.1 numeric(1,1)), float
+// with an exponent or beyond 38 digits.
+Value NumberLiteral(std::string_view text) {
+  bool exponent = text.find_first_of("eE") != std::string_view::npos;
+  if (!exponent && text.find('.') == std::string_view::npos && text.size() <= 10) {
+    int64_t v = 0;
+    for (char c : text) v = v * 10 + (c - '0');
+    if (v <= INT32_MAX) return Value::Int(v);
+  }
+  corva::Decimal d;
+  if (!exponent && corva::Decimal::Parse(text, &d)) return Value::Dec(d);
+  return Value::Real(std::strtod(std::string(text).c_str(), nullptr));
+}
+
+// A numeric literal's part of the cache key: its type, since the precision and scale of a
+// decimal shape the types of the results computed from it.
+std::string NumberKey(const Value& v) {
+  if (v.kind == Value::Kind::kInt) return "\x01i";
+  if (v.kind == Value::Kind::kReal) return "\x01r";
+  SqlType t = ValueType(v);
+  return "\x01d" + std::to_string(t.precision) + "." + std::to_string(t.scale);
+}
+
 class Lexer {
  public:
   Lexer(std::string_view text, bool tokens) : s_(text), tokens_(tokens) {}
@@ -97,7 +121,8 @@ class Lexer {
       }
       size_t start = pos_;
       Next(&t, &out);
-      AppendKey(t, s_.substr(start, pos_ - start), &out.key);
+      AppendKey(t, s_.substr(start, pos_ - start),
+                t.literal >= 0 ? &out.literals[t.literal] : nullptr, &out.key);
       if (tokens_) out.tokens.push_back(std::move(t));
     }
     return out;
@@ -276,7 +301,7 @@ class Lexer {
 
   void ReadNumber(Token* t, LexedBatch* out) {
     size_t b = pos_;
-    bool real = false;
+    bool real = false;  // a point or an exponent: never an int
     if (s_[pos_] == '0' && (At(pos_ + 1) == 'x' || At(pos_ + 1) == 'X')) {
       pos_ += 2;
       while (pos_ < s_.size() && std::isxdigit(static_cast<unsigned char>(s_[pos_]))) ++pos_;
@@ -300,15 +325,10 @@ class Lexer {
     }
     std::string_view text = s_.substr(b, pos_ - b);
     if (tokens_) t->value.assign(text);
-    if (!real && text.size() <= 18) {
-      t->kind = TokenKind::kInteger;
-      int64_t v = 0;
-      for (char c : text) v = v * 10 + (c - '0');
-      AddLiteral(t, out, Value::Int(v));
-    } else {
-      t->kind = TokenKind::kDecimal;
-      AddLiteral(t, out, Value::Real(std::strtod(std::string(text).c_str(), nullptr)));
-    }
+    Value v = NumberLiteral(text);
+    (void)real;
+    t->kind = v.kind == Value::Kind::kInt ? TokenKind::kInteger : TokenKind::kDecimal;
+    AddLiteral(t, out, std::move(v));
   }
 
   static void AddLiteral(Token* t, LexedBatch* out, Value v) {
@@ -316,13 +336,14 @@ class Lexer {
     out->literals.push_back(std::move(v));
   }
 
-  static void AppendKey(const Token& t, std::string_view raw, std::string* key) {
+  static void AppendKey(const Token& t, std::string_view raw, const Value* literal,
+                        std::string* key) {
     switch (t.kind) {
       case TokenKind::kInteger:
         *key += "\x01i";
         return;
       case TokenKind::kDecimal:
-        *key += "\x01r";
+        *key += NumberKey(*literal);
         return;
       case TokenKind::kString:
         *key += "\x01s";
@@ -435,15 +456,10 @@ LexedBatch LexKey(std::string_view s) {
         while (i < n && ClassOf(s[i]) == kCcDigit) ++i;
       }
       std::string_view text = s.substr(b, i - b);
-      if (!real && text.size() <= 18) {
-        int64_t v = 0;
-        for (char d : text) v = v * 10 + (d - '0');
-        out.literals.push_back(Value::Int(v));
-        out.key += "\x01i ";
-      } else {
-        out.literals.push_back(Value::Real(std::strtod(std::string(text).c_str(), nullptr)));
-        out.key += "\x01r ";
-      }
+      (void)real;
+      out.literals.push_back(NumberLiteral(text));
+      out.key += NumberKey(out.literals.back());
+      out.key += ' ';
       copied = i;
       continue;
     }

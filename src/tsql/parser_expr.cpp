@@ -442,10 +442,12 @@ ExprPtr Parser::ParsePrimary() {
       Advance();
       auto e = NewExpr(ExprKind::kLiteral, t);
       e->index = t.literal;
-      e->type = t.kind == TokenKind::kInteger ? SqlType::Of(TypeKind::kInt)
-                : t.kind == TokenKind::kDecimal
-                    ? SqlType::FromName("decimal", 38, 10)
-                    : SqlType::FromName(t.kind == TokenKind::kNString ? "nvarchar" : "varchar", -1);
+      if (t.kind == TokenKind::kInteger || t.kind == TokenKind::kDecimal) {
+        e->type = ValueType(lexed_.literals[t.literal]);
+      } else {
+        // Of unknown length here: literals of any length share one cached parse.
+        e->type = SqlType::FromName(t.kind == TokenKind::kNString ? "nvarchar" : "varchar", -1);
+      }
       return e;
     }
     case TokenKind::kParam: {

@@ -81,6 +81,12 @@ BatchResult Session::Execute(std::string_view batch, const std::vector<Variant>&
     for (size_t i = 0; i < lexed.param_slots.size(); ++i) {
       Value v = i < params.size() ? FromVariant(params[i]) : Value::Null();
       key += static_cast<char>('0' + static_cast<int>(v.kind));
+      if (v.kind == Value::Kind::kDecimal) {
+        // A decimal parameter is typed by its digits, as a literal is.
+        SqlType t = ValueType(v);
+        key += static_cast<char>('A' + t.precision);
+        key += static_cast<char>('A' + t.scale);
+      }
       lexed.literals[lexed.param_slots[i]] = std::move(v);
     }
   }

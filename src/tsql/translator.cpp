@@ -22,11 +22,14 @@ void ThrowAt(int number, const std::string& message, int line, int column) {
 namespace {
 
 constexpr const char* kCollate = " COLLATE TSQL";
+constexpr const char* kCollateDecimal = " COLLATE TSQLDEC";
 
 bool IsBindableLeaf(const Expr& e) {
   return e.kind == ExprKind::kLiteral || e.kind == ExprKind::kVariable ||
          e.kind == ExprKind::kParam;
 }
+
+bool IsDecimal(const SqlType& t) { return t.kind == TypeKind::kDecimal; }
 
 SqlType Promote(const SqlType& a, const SqlType& b) {
   if (a.kind == TypeKind::kReal || b.kind == TypeKind::kReal) return SqlType::Of(TypeKind::kReal);
@@ -38,9 +41,17 @@ SqlType Promote(const SqlType& a, const SqlType& b) {
 
 bool TextLike(const SqlType& t) { return t.kind == TypeKind::kText || t.kind == TypeKind::kNull; }
 
-std::string NumTypeName(const SqlType& t) {
-  return t.kind == TypeKind::kInt ? "'int'" : "'numeric'";
+bool NumberLike(const SqlType& t) { return t.IsNumeric() || t.kind == TypeKind::kNull; }
+
+std::string Num(int v) { return std::to_string(v); }
+
+// ", p, s)" closing a decimal function call for `t`.
+std::string PrecisionScale(const SqlType& t) {
+  return ", " + Num(t.precision) + ", " + Num(t.scale < 0 ? 0 : t.scale) + ")";
 }
+
+// Any decimal: the type a comparison converts a non-decimal operand to (its own scale kept).
+SqlType AnyDecimal() { return SqlType::Numeric(38, -1); }
 
 }  // namespace
 
@@ -64,52 +75,124 @@ std::string Translator::Literal(const tsql::Expr& e, const SqlType& convert) {
 }
 
 SqlType Translator::Converted(const tsql::Expr& e, const SqlType& target, const Scope& scope,
-                              std::string* out) {
-  if (IsBindableLeaf(e) && (target.kind == TypeKind::kDate || target.kind == TypeKind::kInt ||
-                            target.kind == TypeKind::kReal || target.kind == TypeKind::kText)) {
-    SqlType source = e.kind == ExprKind::kVariable ? resolver_->Variable(e.index).type : e.type;
-    if (e.kind == ExprKind::kParam || source.kind != target.kind || target.name == "bit" ||
-        target.kind == TypeKind::kText || (target.kind == TypeKind::kReal && target.scale >= 0)) {
-      *out += Literal(e, target);
+                              std::string* out, Conversion how) {
+  if (IsBindableLeaf(e) && target.kind != TypeKind::kUnknown && target.kind != TypeKind::kNull) {
+    SqlType source = e.kind == ExprKind::kVariable ? resolver_->Variable(e.index).type
+                     : e.kind == ExprKind::kParam  ? ValueType(resolver_->Literal(e.index))
+                                                   : e.type;
+    bool lazy = how == Conversion::kLazy && source.kind == TypeKind::kText &&
+                target.kind != TypeKind::kText;
+    bool needed = e.kind == ExprKind::kParam || source.kind != target.kind ||
+                  target.kind == TypeKind::kText || target.kind == TypeKind::kDecimal ||
+                  target.IntRank() != source.IntRank() || target.name != source.name;
+    if (!lazy && needed) {
+      ParamSource p;
+      p.kind = e.kind == ExprKind::kVariable ? ParamSource::Kind::kVariable
+                                             : ParamSource::Kind::kLiteral;
+      p.index = e.index;
+      p.convert = target;
+      p.store = how == Conversion::kStore;
+      Param(std::move(p), out);
       return target;
     }
   }
   std::string inner;
   SqlType t = Expr(e, scope, &inner);
+  if (t.kind == TypeKind::kNull) {
+    *out += inner;
+    return t;
+  }
   switch (target.kind) {
-    case TypeKind::kDate:
-      if (t.kind == TypeKind::kDate || t.kind == TypeKind::kNull) {
+    case TypeKind::kDate: {
+      DateKind kind = DateKindOf(target.name);
+      if (t.kind == TypeKind::kDate &&
+          (t.name == target.name || kind == DateKind::kDateTime || kind == DateKind::kOther)) {
         *out += inner;
         return t;
       }
-      *out += "tsql_date(" + inner + ")";
+      *out += "tsql_date(" + inner + ", " + Num(static_cast<int>(kind)) + ")";
       return target;
+    }
     case TypeKind::kInt:
-      if (target.name == "bit" && t.kind != TypeKind::kNull) {
+      if (target.name == "bit" && t.kind == TypeKind::kInt) {
         *out += "(" + inner + " <> 0)";
         return target;
       }
-      if (t.kind == TypeKind::kInt || t.kind == TypeKind::kNull) {
+      if (t.kind == TypeKind::kInt && (t.IntRank() <= target.IntRank() || target.IntRank() == 5)) {
         *out += inner;
         return t;
       }
-      if (t.kind == TypeKind::kReal) {
-        *out += "CAST(" + inner + " AS INTEGER)";
-        return target;
-      }
-      *out += "tsql_cast(" + inner + ", 'int')";
+      *out += "tsql_toint(" + inner + ", " + Num(target.IntRank()) + (IsDecimal(t) ? ", 1)" : ")");
       return target;
     case TypeKind::kReal:
-      if (t.kind == TypeKind::kReal || t.kind == TypeKind::kInt || t.kind == TypeKind::kNull) {
+      if (t.kind == TypeKind::kReal || t.kind == TypeKind::kInt) {
         *out += inner;
         return t;
       }
-      *out += "tsql_num(" + inner + ", 'numeric')";
+      *out += IsDecimal(t) ? "CAST(" + inner + " AS REAL)" : "tsql_cast(" + inner + ", 'float')";
       return target;
+    case TypeKind::kDecimal:
+      if (IsDecimal(t) && t.scale == target.scale &&
+          t.precision - t.scale <= target.precision - target.scale) {
+        *out += inner;
+        return target;
+      }
+      if (IsDecimal(t) && t.scale == target.scale && target.precision > 0 &&
+          inner.rfind("tsql_d", 0) == 0 && inner.size() > PrecisionScale(t).size() &&
+          inner.compare(inner.size() - PrecisionScale(t).size(), std::string::npos,
+                        PrecisionScale(t)) == 0) {
+        // Decimal arithmetic of the target's scale checks the target's precision itself
+        // (q = q + 1 into decimal(28,10)): one call instead of two.
+        inner.resize(inner.size() - PrecisionScale(t).size());
+        *out += inner + PrecisionScale(target);
+      } else if (target.IsMoney()) {
+        *out += "tsql_cast(" + inner + ", " + QuoteText(target.name) + ")";
+      } else {
+        *out += "tsql_todec(" + inner + PrecisionScale(target);
+      }
+      if (target.scale < 0) return t.kind == TypeKind::kDecimal ? t : AnyDecimal();
+      return target;
+    case TypeKind::kText:
+      if (how == Conversion::kStore && target.length > 0) {
+        bool fits = t.kind == TypeKind::kText && t.length > 0 && t.length <= target.length &&
+                    (!target.IsFixedText() || (t.IsFixedText() && t.length == target.length));
+        if (!fits) {
+          *out += "tsql_fit(" + inner + ", " + Num(target.length) + ", " +
+                  (target.IsFixedText() ? "1" : "0") + ", ";
+          ParamSource p;
+          p.kind = ParamSource::Kind::kSystem;
+          p.name = "ansi_warnings";
+          Param(std::move(p), out);
+          *out += ")";
+          return target;
+        }
+      }
+      *out += inner;
+      return t;
     default:
       *out += inner;
       return t;
   }
+}
+
+void Translator::DecimalOperand(const tsql::Expr& e, const SqlType& type, const Scope& scope,
+                                std::string* out) {
+  if (IsDecimal(type)) {
+    Expr(e, scope, out);
+  } else if (type.kind == TypeKind::kInt && !IsBindableLeaf(e)) {
+    std::string inner;
+    Expr(e, scope, &inner);
+    *out += "CAST(" + inner + " AS TEXT)";
+  } else {
+    Converted(e, AnyDecimal(), scope, out);
+  }
+}
+
+SqlType Translator::Branch(const tsql::Expr& e, const SqlType& result, const Scope& scope,
+                           std::string* out) {
+  if (result.kind == TypeKind::kUnknown || result.kind == TypeKind::kNull)
+    return Expr(e, scope, out);
+  return Converted(e, result, scope, out, Conversion::kLazy);
 }
 
 SqlType Translator::Expr(const tsql::Expr& e, const Scope& scope, std::string* out) {
@@ -117,19 +200,9 @@ SqlType Translator::Expr(const tsql::Expr& e, const Scope& scope, std::string* o
     case ExprKind::kLiteral:
       *out += Literal(e);
       return e.type;
-    case ExprKind::kParam: {
+    case ExprKind::kParam:
       *out += Literal(e);
-      switch (resolver_->Literal(e.index).kind) {
-        case Value::Kind::kInt:
-          return SqlType::Of(TypeKind::kInt);
-        case Value::Kind::kReal:
-          return SqlType::Of(TypeKind::kReal);
-        case Value::Kind::kText:
-          return SqlType::FromName("varchar", -1);
-        default:
-          return SqlType::Of(TypeKind::kNull);
-      }
-    }
+      return ValueType(resolver_->Literal(e.index));
     case ExprKind::kNull:
       *out += "NULL";
       return SqlType::Of(TypeKind::kNull);
@@ -161,6 +234,10 @@ SqlType Translator::Expr(const tsql::Expr& e, const Scope& scope, std::string* o
       if (t.kind == TypeKind::kText) {
         inner = "tsql_num(" + inner + ", 'numeric')";
         t = SqlType::Of(TypeKind::kReal);
+      }
+      if (IsDecimal(t) && e.name == "-") {
+        *out += "tsql_dsub(0, " + inner + PrecisionScale(t);
+        return t;
       }
       *out += "(" + e.name + inner + ")";
       return t;
@@ -225,10 +302,14 @@ SqlType Translator::Expr(const tsql::Expr& e, const Scope& scope, std::string* o
       std::string x;
       SqlType tx = Expr(*e.args[0], scope, &x);
       if (tx.kind == TypeKind::kText) x += kCollate;
+      if (IsDecimal(tx)) x += kCollateDecimal;
       *out += "(" + x + (e.negated ? " NOT IN (" : " IN (");
       for (size_t i = 1; i < e.args.size(); ++i) {
         if (i > 1) *out += ", ";
-        if (tx.kind == TypeKind::kDate || tx.kind == TypeKind::kInt || tx.kind == TypeKind::kReal)
+        if (IsDecimal(tx))
+          Converted(*e.args[i], AnyDecimal(), scope, out);
+        else if (tx.kind == TypeKind::kDate || tx.kind == TypeKind::kInt ||
+                 tx.kind == TypeKind::kReal)
           Converted(*e.args[i], tx, scope, out);
         else
           Expr(*e.args[i], scope, out);
@@ -240,6 +321,7 @@ SqlType Translator::Expr(const tsql::Expr& e, const Scope& scope, std::string* o
       std::string x;
       SqlType tx = Expr(*e.args[0], scope, &x);
       if (tx.kind == TypeKind::kText) x += kCollate;
+      if (IsDecimal(tx)) x += kCollateDecimal;
       *out += "(" + x + (e.negated ? " NOT IN (" : " IN (");
       std::vector<ResultColumn> cols;
       QueryText(*e.query, &scope, out, &cols);
@@ -285,35 +367,42 @@ SqlType Translator::Expr(const tsql::Expr& e, const Scope& scope, std::string* o
       return cols.empty() ? SqlType() : cols[0].type;
     }
     case ExprKind::kCase: {
+      // The result takes the type of highest precedence among the branches; each branch is
+      // converted to it where it is evaluated (CASE WHEN ... THEN 'one' ELSE 0 END is int, and
+      // 'one' fails with 245 when its branch is taken).
+      size_t first = e.has_operand ? 1 : 0;
+      size_t end = e.args.size() - (e.has_else ? 1 : 0);
+      SqlType result = SqlType::Of(TypeKind::kNull);
+      {
+        size_t mark = params_->size();
+        std::string probe;
+        for (size_t i = first + 1; i < end; i += 2)
+          result = PrecedenceType(result, Expr(*e.args[i], scope, &probe));
+        if (e.has_else) result = PrecedenceType(result, Expr(*e.args.back(), scope, &probe));
+        params_->resize(mark);
+      }
       *out += "CASE";
-      size_t i = 0;
       SqlType operand_type;
       if (e.has_operand) {
         *out += ' ';
         operand_type = Expr(*e.args[0], scope, out);
         if (operand_type.kind == TypeKind::kText) *out += kCollate;
-        i = 1;
+        if (IsDecimal(operand_type)) *out += kCollateDecimal;
       }
-      size_t end = e.args.size() - (e.has_else ? 1 : 0);
-      SqlType result = SqlType::Of(TypeKind::kNull);
-      for (; i + 1 < end + 1 && i < end; i += 2) {
+      for (size_t i = first; i + 1 < end + 1 && i < end; i += 2) {
         *out += " WHEN ";
         if (e.has_operand && operand_type.kind == TypeKind::kDate)
           Converted(*e.args[i], operand_type, scope, out);
+        else if (e.has_operand && IsDecimal(operand_type))
+          Converted(*e.args[i], AnyDecimal(), scope, out);
         else
           Expr(*e.args[i], scope, out);
         *out += " THEN ";
-        SqlType t = Expr(*e.args[i + 1], scope, out);
-        if (result.kind == TypeKind::kNull ||
-            (result.kind == TypeKind::kInt && t.kind == TypeKind::kReal))
-          result = t;
+        Branch(*e.args[i + 1], result, scope, out);
       }
       if (e.has_else) {
         *out += " ELSE ";
-        SqlType t = Expr(*e.args.back(), scope, out);
-        if (result.kind == TypeKind::kNull ||
-            (result.kind == TypeKind::kInt && t.kind == TypeKind::kReal))
-          result = t;
+        Branch(*e.args.back(), result, scope, out);
       }
       *out += " END";
       return result;
@@ -379,9 +468,18 @@ SqlType Translator::Binary(const tsql::Expr& e, const Scope& scope, std::string*
   std::string a, b;
   SqlType ta = Expr(*e.args[0], scope, &a);
   SqlType tb = Expr(*e.args[1], scope, &b);
-  auto to_num = [](std::string* s, SqlType* t, const SqlType& other) {
-    *s = "tsql_num(" + *s + ", " + NumTypeName(other) + ")";
-    *t = other.kind == TypeKind::kInt ? SqlType::Of(TypeKind::kInt) : SqlType::Of(TypeKind::kReal);
+  // Text meeting a number becomes that number's type (varchar has the lowest precedence).
+  auto text_to = [](std::string* s, SqlType* t, const SqlType& other) {
+    if (other.kind == TypeKind::kInt) {
+      *s = "tsql_toint(" + *s + ", " + Num(other.IntRank()) + ")";
+      *t = other;
+    } else if (IsDecimal(other)) {
+      *s = "tsql_todec(" + *s + ", 38, -1)";
+      *t = other;
+    } else {
+      *s = "tsql_num(" + *s + ", 'numeric')";
+      *t = SqlType::Of(TypeKind::kReal);
+    }
   };
   if (op == "+") {
     if (TextLike(ta) && TextLike(tb) &&
@@ -397,36 +495,64 @@ SqlType Translator::Binary(const tsql::Expr& e, const Scope& scope, std::string*
       *out += "tsql_dateadd('day', " + a + ", " + b + ")";
       return tb;
     }
-    if (ta.kind == TypeKind::kText && tb.IsNumeric()) to_num(&a, &ta, tb);
-    if (tb.kind == TypeKind::kText && ta.IsNumeric()) to_num(&b, &tb, ta);
-    if ((ta.IsNumeric() || ta.kind == TypeKind::kNull) &&
-        (tb.IsNumeric() || tb.kind == TypeKind::kNull)) {
-      *out += "(" + a + " + " + b + ")";
-      return Promote(ta, tb);
-    }
-    *out += "tsql_add(" + a + ", " + b + ")";
-    return SqlType();
   }
   if (op == "-" && ta.kind == TypeKind::kDate && tb.IsNumeric()) {
     *out += "tsql_dateadd('day', -(" + b + "), " + a + ")";
     return ta;
   }
-  if (ta.kind == TypeKind::kText)
-    to_num(&a, &ta, tb.kind == TypeKind::kInt ? tb : SqlType::Of(TypeKind::kReal));
-  if (tb.kind == TypeKind::kText)
-    to_num(&b, &tb, ta.kind == TypeKind::kInt ? ta : SqlType::Of(TypeKind::kReal));
+  if (op == "^") {
+    *out += "tsql_bitxor(" + a + ", " + b + ")";
+    return SqlType::Of(TypeKind::kInt);
+  }
+  if (op == "&" || op == "|") {
+    *out += "(" + a + " " + op + " " + b + ")";
+    return SqlType::Of(TypeKind::kInt);
+  }
+  if (ta.kind == TypeKind::kText && tb.IsNumeric()) text_to(&a, &ta, tb);
+  if (tb.kind == TypeKind::kText && ta.IsNumeric()) text_to(&b, &tb, ta);
   if (ta.kind == TypeKind::kDate) a = "tsql_datenum(" + a + ")", ta = SqlType::Of(TypeKind::kReal);
   if (tb.kind == TypeKind::kDate) b = "tsql_datenum(" + b + ")", tb = SqlType::Of(TypeKind::kReal);
+  if (!NumberLike(ta) || !NumberLike(tb)) {
+    // A type known only when it runs: decided row by row.
+    if (op == "+")
+      *out += "tsql_add(" + a + ", " + b + ")";
+    else if (op == "/" || op == "%")
+      *out += std::string(op == "/" ? "tsql_div(" : "tsql_mod(") + a + ", " + b + ")";
+    else
+      *out += "(" + a + " " + op + " " + b + ")";
+    return Promote(ta, tb);
+  }
+  // An integer constant meeting a decimal counts as numeric(digits, 0), not as int's (10, 0):
+  // 1.0 / 3 is 0.333333. Its digits then shape the SQL.
+  auto constant = [&](const tsql::Expr& x, SqlType* t) {
+    const tsql::Expr* lit = &x;
+    if (x.kind == ExprKind::kUnary && x.args[0]->kind == ExprKind::kLiteral) lit = x.args[0].get();
+    if (lit->kind != ExprKind::kLiteral || t->kind != TypeKind::kInt) return;
+    const Value& v = resolver_->Literal(lit->index);
+    if (v.kind != Value::Kind::kInt) return;
+    resolver_->MarkStructural(lit->index);
+    *t = SqlType::Numeric(static_cast<int>(std::to_string(v.i < 0 ? -v.i : v.i).size()), 0);
+  };
+  if (IsDecimal(ta) && !ta.IsMoney()) constant(*e.args[1], &tb);
+  if (IsDecimal(tb) && !tb.IsMoney()) constant(*e.args[0], &ta);
+  SqlType result = ArithmeticType(op[0], ta, tb);
+  if (IsDecimal(result)) {
+    static const char* kNames[] = {"tsql_dadd(", "tsql_dsub(", "tsql_dmul(", "tsql_ddiv(",
+                                   "tsql_dmod("};
+    size_t k = std::string("+-*/%").find(op[0]);
+    *out += kNames[k] + a + ", " + b + PrecisionScale(result);
+    return result;
+  }
   if (op == "/" || op == "%") {
     // A literal divisor other than zero lets SQLite divide natively: its integer division
     // truncates toward zero as SQL Server's does. The divisor's value then shapes the SQL.
     const tsql::Expr& divisor = *e.args[1];
     bool native = false;
-    if (divisor.kind == ExprKind::kLiteral && (ta.IsNumeric() || ta.kind == TypeKind::kNull)) {
+    if (divisor.kind == ExprKind::kLiteral) {
       const Value& v = resolver_->Literal(divisor.index);
       if (v.kind == Value::Kind::kInt || v.kind == Value::Kind::kReal) {
         resolver_->MarkStructural(divisor.index);
-        native = v.kind == Value::Kind::kInt ? v.i != 0 : v.d != 0;
+        native = v.kind == Value::Kind::kInt ? v.i != 0 && v.i != -1 : v.d != 0;
         if (op == "%" && (v.kind != Value::Kind::kInt || ta.kind != TypeKind::kInt)) native = false;
       }
     }
@@ -434,15 +560,17 @@ SqlType Translator::Binary(const tsql::Expr& e, const Scope& scope, std::string*
       *out += "(" + a + " " + op + " " + b + ")";
     else
       *out += std::string(op == "/" ? "tsql_div(" : "tsql_mod(") + a + ", " + b + ")";
-    return Promote(ta, tb);
+    return result;
   }
-  if (op == "^") {
-    *out += "tsql_bitxor(" + a + ", " + b + ")";
-    return SqlType::Of(TypeKind::kInt);
+  if (result.kind == TypeKind::kInt) {
+    *out += std::string(op == "+"   ? "tsql_iadd("
+                        : op == "-" ? "tsql_isub("
+                                    : "tsql_imul(") +
+            a + ", " + b + ", " + Num(result.IntRank()) + ")";
+    return result;
   }
   *out += "(" + a + " " + op + " " + b + ")";
-  if (op == "&" || op == "|") return SqlType::Of(TypeKind::kInt);
-  return Promote(ta, tb);
+  return result;
 }
 
 SqlType Translator::Compare(const std::string& op, const tsql::Expr& l, const tsql::Expr& r,
@@ -463,6 +591,18 @@ SqlType Translator::Compare(const std::string& op, const tsql::Expr& l, const ts
              tl.kind != TypeKind::kNull) {
     Converted(l, tr, scope, &a);
     Expr(r, scope, &b);
+  } else if ((IsDecimal(tl) || IsDecimal(tr)) && tl.kind != TypeKind::kReal &&
+             tr.kind != TypeKind::kReal) {
+    // Decimals compare as decimal text under TSQLDEC, which orders them by value exactly.
+    DecimalOperand(l, tl, scope, &a);
+    DecimalOperand(r, tr, scope, &b);
+    b += kCollateDecimal;
+  } else if (IsDecimal(tl) || IsDecimal(tr)) {
+    // With a float the decimal becomes a float.
+    Expr(l, scope, &a);
+    Expr(r, scope, &b);
+    if (IsDecimal(tl)) a = "CAST(" + a + " AS REAL)";
+    if (IsDecimal(tr)) b = "CAST(" + b + " AS REAL)";
   } else if (tl.kind == TypeKind::kText && tr.IsNumeric()) {
     Converted(l, tr.kind == TypeKind::kInt ? tr : SqlType::Of(TypeKind::kReal), scope, &a);
     Expr(r, scope, &b);
@@ -476,69 +616,6 @@ SqlType Translator::Compare(const std::string& op, const tsql::Expr& l, const ts
   }
   *out += "(" + a + " " + op + " " + b + ")";
   return SqlType::Of(TypeKind::kInt);
-}
-
-SqlType Translator::Cast(const tsql::Expr& e, const Scope& scope, std::string* out) {
-  const SqlType& target = e.type;
-  std::string inner;
-  SqlType t = Expr(*e.args[0], scope, &inner);
-  int style = 0;
-  if (e.args.size() > 1) {
-    const tsql::Expr& s = *e.args[1];
-    if (s.kind != ExprKind::kLiteral)
-      ThrowAt(8116, "Argument data type is invalid for argument 3 of convert function.", s.line,
-              s.column);
-    resolver_->MarkStructural(s.index);
-    style = static_cast<int>(resolver_->Literal(s.index).i);
-  }
-  switch (target.kind) {
-    case TypeKind::kInt:
-      if (t.kind == TypeKind::kInt && target.name != "bit")
-        *out += inner;
-      else if (t.kind == TypeKind::kReal)
-        *out += "CAST(" + inner + " AS INTEGER)";
-      else
-        *out += "tsql_cast(" + inner + ", " + QuoteText(target.name) + ")";
-      return target;
-    case TypeKind::kReal:
-      if (t.kind == TypeKind::kInt) {
-        *out += "CAST(" + inner + " AS REAL)";
-      } else if (t.kind == TypeKind::kReal) {
-        if (target.scale >= 0)
-          *out += "round(" + inner + ", " + std::to_string(target.scale) + ")";
-        else
-          *out += inner;
-      } else {
-        *out += "tsql_cast(" + inner + ", 'numeric', " + std::to_string(target.scale) + ")";
-      }
-      return target;
-    case TypeKind::kText: {
-      std::string len = std::to_string(target.length);
-      if (t.kind == TypeKind::kText) {
-        *out += target.length > 0 ? "substr(" + inner + ", 1, " + len + ")" : inner;
-      } else if (t.kind == TypeKind::kInt) {
-        *out += "CAST(" + inner + " AS TEXT)";
-      } else {
-        std::string kind = t.kind == TypeKind::kDate ? "'date'"
-                           : t.kind == TypeKind::kReal && t.scale >= 0
-                               ? "'decimal" + std::to_string(t.scale) + "'"
-                               : "''";
-        *out +=
-            "tsql_totext(" + inner + ", " + kind + ", " + std::to_string(style) + ", " + len + ")";
-      }
-      return target;
-    }
-    case TypeKind::kDate:
-      if (t.kind == TypeKind::kDate && target.name != "date") {
-        *out += inner;
-      } else {
-        *out += "tsql_date(" + inner + (target.name == "date" ? ", 1)" : ")");
-      }
-      return target;
-    default:
-      *out += inner;
-      return t;
-  }
 }
 
 }  // namespace corva::tsql

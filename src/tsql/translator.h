@@ -22,10 +22,16 @@ class Prepared;  // a prepared SQLite statement of a handle (database_impl.h)
 struct ParamSource {
   enum class Kind : uint8_t { kLiteral, kVariable, kSystem, kCursorRowid, kScratch };
   Kind kind = Kind::kLiteral;
-  int index = 0;     // literal slot, variable slot, scratch slot
-  std::string name;  // system variable name; cursor name + "\x1f" + table alias
-  SqlType convert;   // kUnknown: bind as is; otherwise convert to this type first
+  int index = 0;       // literal slot, variable slot, scratch slot
+  std::string name;    // system variable name; cursor name + "\x1f" + table alias
+  SqlType convert;     // kUnknown: bind as is; otherwise convert to this type first
+  bool store = false;  // the conversion stores into a column: text too long is 8152
 };
+
+// How an operand is converted to a type: as an expression is (kPlain), as a value stored into a
+// column (kStore: text too long for it is error 8152), or only when its branch is taken (kLazy:
+// CASE and COALESCE branches convert where they are evaluated, not when values are bound).
+enum class Conversion : uint8_t { kPlain, kStore, kLazy };
 
 struct ResultColumn {
   std::string name;
@@ -124,7 +130,12 @@ class Translator {
   SqlType Cast(const tsql::Expr& e, const Scope& scope, std::string* out);
   // Emits `e` converted to `target` (date text, number) where SQL Server would convert it.
   SqlType Converted(const tsql::Expr& e, const SqlType& target, const Scope& scope,
-                    std::string* out);
+                    std::string* out, Conversion how = Conversion::kPlain);
+  // Emits an operand of a decimal comparison as decimal text (the collation TSQLDEC compares).
+  void DecimalOperand(const tsql::Expr& e, const SqlType& type, const Scope& scope,
+                      std::string* out);
+  // Emits the branches of CASE/COALESCE converted to `result`.
+  SqlType Branch(const tsql::Expr& e, const SqlType& result, const Scope& scope, std::string* out);
   void Param(ParamSource p, std::string* out);
   std::string Literal(const tsql::Expr& e, const SqlType& convert = SqlType());
 
@@ -151,6 +162,13 @@ class Translator {
   Plan* plan_;
   std::vector<ParamSource>* params_ = nullptr;
   std::vector<int> cursor_tables_;
+  bool storing_ = false;  // the query's values go into columns (INSERT ... SELECT)
+  // UPDATE/DELETE ... FROM: the target's FROM entry, how deep in parenthesized joins the text
+  // being written is, and whether the target was met inside them. SQLite hides the rowid of a
+  // table inside parentheses, so there the target is written as a derived table exposing it.
+  const TableRef* target_ref_ = nullptr;
+  int nested_joins_ = 0;
+  bool target_nested_ = false;
   std::vector<ScopeTable> last_scope_tables_;
 };
 

@@ -34,7 +34,8 @@ std::string DefaultSql(const Expr& e, const SqlType& type, const Resolver& r) {
   switch (e.kind) {
     case ExprKind::kLiteral: {
       Value v = ConvertTo(r.Literal(e.index), type.kind == TypeKind::kUnknown ? e.type : type);
-      if (v.kind == Value::Kind::kText) return QuoteText(v.s);
+      if (v.kind == Value::Kind::kText || v.kind == Value::Kind::kDecimal)
+        return QuoteText(v.ToText());
       return v.ToText();
     }
     case ExprKind::kNull:
@@ -79,6 +80,7 @@ std::string Translator::ColumnDefinitions(const TableDefAst& def,
       if (c.default_value)
         sql += " DEFAULT (" + DefaultSql(*c.default_value, c.type, *resolver_) + ")";
       if (c.type.kind == TypeKind::kText) sql += " COLLATE TSQL";
+      if (c.type.kind == TypeKind::kDecimal) sql += " COLLATE TSQLDEC";
       if (c.primary_key)
         sql += has_identity ? " UNIQUE" : " PRIMARY KEY";
       else if (c.unique)
@@ -152,13 +154,15 @@ SqlText Translator::Insert(const InsertStmt& s, const TablePtr& table) {
       t.sql += r ? ", (" : "(";
       for (size_t i = 0; i < row.size(); ++i) {
         if (i) t.sql += ", ";
-        Converted(*row[i], types[i], scope, &t.sql);
+        Converted(*row[i], types[i], scope, &t.sql, Conversion::kStore);
       }
       t.sql += ')';
     }
   } else if (s.query) {
     std::vector<ResultColumn> produced;
+    storing_ = true;
     QueryText(*s.query, nullptr, &t.sql, &produced, false, &types);
+    storing_ = false;
     if (produced.size() != cols.size())
       ThrowAt(produced.size() < cols.size() ? 120 : 121,
               produced.size() < cols.size()
@@ -187,6 +191,7 @@ SqlText Translator::InsertRow(const TablePtr& table, const std::vector<int>& col
     p.kind = ParamSource::Kind::kScratch;
     p.index = static_cast<int>(i);
     p.convert = table->columns[columns[i]].type;
+    p.store = true;
     t.params.push_back(std::move(p));
   }
   t.sql += ") VALUES (" + values + ")";
@@ -204,6 +209,7 @@ std::string Translator::TargetAlias(const std::vector<std::string>& target,
   if (!chosen && by_name.size() > 1)
     for (const TableRef* r : by_name)
       if (r->alias.empty()) chosen = r;
+  target_ref_ = chosen;
   if (chosen) {
     if (chosen->kind != TableRef::Kind::kNamed)
       ThrowAt(4421, "Derived table '" + name + "' is not updatable.", chosen->line, chosen->column);
@@ -231,7 +237,10 @@ std::string Translator::RowidSelect(const std::vector<std::string>& target,
     from_sql += (*table)->sql_name + " AS " + QuoteId(alias);
     scope.tables.push_back(ScopeTable{alias, *table, {}});
   }
-  std::string sql = "SELECT " + QuoteId(alias) + ".rowid AS __rid";
+  std::string sql =
+      "SELECT " + QuoteId(alias) + (target_nested_ ? ".__rid" : ".rowid") + " AS __rid";
+  target_ref_ = nullptr;
+  target_nested_ = false;
   for (size_t i = 0; i < sets.size(); ++i) {
     sql += ", ";
     int col = (*table)->Find(sets[i]->column.back());
@@ -239,7 +248,7 @@ std::string Translator::RowidSelect(const std::vector<std::string>& target,
       ThrowAt(207, "Invalid column name '" + sets[i]->column.back() + "'.", sets[i]->value->line,
               sets[i]->value->column);
     set_types->push_back((*table)->columns[col].type);
-    Converted(*sets[i]->value, (*table)->columns[col].type, scope, &sql);
+    Converted(*sets[i]->value, (*table)->columns[col].type, scope, &sql, Conversion::kStore);
     sql += " AS v" + std::to_string(i);
   }
   sql += " FROM " + from_sql;
@@ -287,7 +296,7 @@ SqlText Translator::Update(const UpdateStmt& s) {
       int idx = table->Find(col.back());
       if (idx < 0) ThrowAt(207, "Invalid column name '" + col.back() + "'.", s.line, s.column);
       t.sql += QuoteId(table->columns[idx].name) + " = ";
-      Converted(*sets[i]->value, table->columns[idx].type, scope, &t.sql);
+      Converted(*sets[i]->value, table->columns[idx].type, scope, &t.sql, Conversion::kStore);
     }
     if (!s.current_of.empty()) {
       t.sql += " WHERE " + QuoteId(alias) + ".rowid = ";

@@ -1,6 +1,7 @@
 // Built-in functions of the dialect written as SQLite: native functions where they are exact
 // (substr with SQL Server's bounds, length of the right-trimmed text, ifnull), the engine's own
-// SQL functions elsewhere (date arithmetic, CHARINDEX and REPLACE without regard to case).
+// SQL functions elsewhere (date arithmetic, CHARINDEX and REPLACE without regard to case, decimal
+// aggregates and rounding); and CAST/CONVERT between the dialect's types.
 #include "corva/error.h"
 #include "tsql/date_time.h"
 #include "tsql/token.h"
@@ -13,6 +14,12 @@ SqlType Int() { return SqlType::Of(TypeKind::kInt); }
 SqlType Real() { return SqlType::Of(TypeKind::kReal); }
 SqlType Text() { return SqlType::FromName("varchar", -1); }
 SqlType Date() { return SqlType::Of(TypeKind::kDate); }
+bool IsDecimal(const SqlType& t) { return t.kind == TypeKind::kDecimal; }
+std::string Num(int v) { return std::to_string(v); }
+// ", p, s)" closing a decimal function call for `t`.
+std::string PrecisionScale(const SqlType& t) {
+  return ", " + Num(t.precision) + ", " + Num(t.scale < 0 ? 0 : t.scale) + ")";
+}
 
 }  // namespace
 
@@ -59,12 +66,34 @@ SqlType Translator::Function(const tsql::Expr& e, const Scope& scope, std::strin
     std::string inner;
     SqlType t = Expr(*args[0], scope, &inner);
     std::string d = e.distinct ? "DISTINCT " : "";
-    if (f == "avg" && t.kind == TypeKind::kInt)
-      *out += "CAST(avg(" + d + inner + ") AS INTEGER)";
-    else if (f == "sum" && t.kind == TypeKind::kText)
-      *out += "sum(" + d + "tsql_num(" + inner + ", 'numeric'))";
-    else
-      *out += f + "(" + d + inner + ")";
+    if (t.kind == TypeKind::kText && (f == "sum" || f == "avg")) {
+      inner = "tsql_num(" + inner + ", 'numeric')";
+      t = Real();
+    }
+    if (t.kind == TypeKind::kDecimal) {
+      // SUM is decimal(38, s), AVG decimal(38, max(s, 6)); money stays money. MIN and MAX
+      // compare the decimal texts by value.
+      int scale = t.scale < 0 ? 0 : t.scale;
+      SqlType r = t.IsMoney()  ? SqlType::FromName("money")
+                  : f == "sum" ? SqlType::Numeric(38, scale)
+                  : f == "avg" ? SqlType::Numeric(38, scale > 6 ? scale : 6)
+                               : t;
+      if (f == "min" || f == "max")
+        *out += f + "(" + d + inner + " COLLATE TSQLDEC)";
+      else
+        *out += "tsql_d" + f + "(" + d + inner + ")";
+      return r;
+    }
+    if (t.kind == TypeKind::kInt && (f == "sum" || f == "avg")) {
+      // SUM and AVG of tinyint, smallint and int are int, of bigint bigint: 8115 past its range.
+      int rank = t.IntRank() == 5 ? 5 : 4;
+      if (f == "avg")
+        *out += "CAST(avg(" + d + inner + ") AS INTEGER)";
+      else
+        *out += std::string(rank == 5 ? "tsql_isum_big(" : "tsql_isum(") + d + inner + ")";
+      return SqlType::FromName(rank == 5 ? "bigint" : "int");
+    }
+    *out += f + "(" + d + inner + (t.kind == TypeKind::kText ? " COLLATE TSQL)" : ")");
     return t.kind == TypeKind::kNull ? Int() : t;
   }
 
@@ -75,8 +104,8 @@ SqlType Translator::Function(const tsql::Expr& e, const Scope& scope, std::strin
     *out += "ifnull(" + a + ", ";
     SqlType tb;
     if (ta.kind == TypeKind::kDate || ta.kind == TypeKind::kInt || ta.kind == TypeKind::kReal ||
-        ta.kind == TypeKind::kText)
-      tb = Converted(*args[1], ta, scope, out);
+        ta.kind == TypeKind::kText || ta.kind == TypeKind::kDecimal)
+      tb = Converted(*args[1], ta, scope, out, Conversion::kLazy);
     else
       tb = Expr(*args[1], scope, out);
     *out += ')';
@@ -84,14 +113,19 @@ SqlType Translator::Function(const tsql::Expr& e, const Scope& scope, std::strin
   }
   if (f == "coalesce") {
     if (args.size() < 2) need(2, 100);
-    *out += "coalesce(";
     SqlType result = SqlType::Of(TypeKind::kNull);
+    {
+      std::string probe;
+      std::vector<ParamSource> scratch;
+      std::vector<ParamSource>* saved = params_;
+      params_ = &scratch;
+      for (const auto& a : args) result = PrecedenceType(result, Expr(*a, scope, &probe));
+      params_ = saved;
+    }
+    *out += "coalesce(";
     for (size_t i = 0; i < args.size(); ++i) {
       if (i) *out += ", ";
-      SqlType t = Expr(*args[i], scope, out);
-      if (result.kind == TypeKind::kNull ||
-          (result.kind == TypeKind::kInt && t.kind == TypeKind::kReal))
-        result = t;
+      Branch(*args[i], result, scope, out);
     }
     *out += ')';
     return result;
@@ -100,9 +134,15 @@ SqlType Translator::Function(const tsql::Expr& e, const Scope& scope, std::strin
     need(2, 2);
     std::string a;
     SqlType ta = Expr(*args[0], scope, &a);
-    *out += "nullif(" + a + (ta.kind == TypeKind::kText ? " COLLATE TSQL" : "") + ", ";
+    *out += "nullif(" + a +
+            (ta.kind == TypeKind::kText      ? " COLLATE TSQL"
+             : ta.kind == TypeKind::kDecimal ? " COLLATE TSQLDEC"
+                                             : "") +
+            ", ";
     if (ta.kind == TypeKind::kDate)
       Converted(*args[1], ta, scope, out);
+    else if (ta.kind == TypeKind::kDecimal)
+      Converted(*args[1], SqlType::Numeric(38, -1), scope, out);
     else
       Expr(*args[1], scope, out);
     *out += ')';
@@ -192,6 +232,14 @@ SqlType Translator::Function(const tsql::Expr& e, const Scope& scope, std::strin
     need(1, 1);
     auto [s, t] = arg(0);
     if (t.kind == TypeKind::kText) s = "tsql_num(" + s + ", 'numeric')", t = Real();
+    if (t.kind == TypeKind::kDecimal) {
+      // ABS and SIGN keep the type; FLOOR and CEILING keep the precision with scale 0.
+      SqlType r = t;
+      if (f == "floor" || f == "ceiling") r.scale = 0;
+      *out +=
+          "tsql_dunary(" + s + ", '" + f + "', " + std::to_string(r.scale < 0 ? 0 : r.scale) + ")";
+      return r;
+    }
     std::string fn = f == "ceiling" ? "ceil" : f;
     if (t.kind == TypeKind::kInt)
       *out += (f == "abs" || f == "sign") ? fn + "(" + s + ")" : s;
@@ -204,6 +252,18 @@ SqlType Translator::Function(const tsql::Expr& e, const Scope& scope, std::strin
     auto [x, tx] = arg(0);
     if (tx.kind == TypeKind::kText) x = "tsql_num(" + x + ", 'numeric')", tx = Real();
     const tsql::Expr& n = *args[1];
+    if (tx.kind == TypeKind::kDecimal) {
+      // ROUND keeps the decimal's type: ROUND(2.345, 2) is 2.350.
+      *out += "tsql_dround(" + x + ", ";
+      Expr(n, scope, out);
+      *out += ", ";
+      if (args.size() == 3)
+        Expr(*args[2], scope, out);
+      else
+        *out += "0";
+      *out += ", " + std::to_string(tx.scale < 0 ? 0 : tx.scale) + ")";
+      return tx;
+    }
     if (args.size() == 2 && n.kind == ExprKind::kLiteral &&
         resolver_->Literal(n.index).kind == Value::Kind::kInt &&
         resolver_->Literal(n.index).i >= 0) {
@@ -316,6 +376,77 @@ SqlType Translator::Function(const tsql::Expr& e, const Scope& scope, std::strin
     return t;
   }
   ThrowAt(195, "'" + f + "' is not a recognized built-in function name.", e.line, e.column);
+}
+
+SqlType Translator::Cast(const tsql::Expr& e, const Scope& scope, std::string* out) {
+  const SqlType& target = e.type;
+  std::string inner;
+  SqlType t = Expr(*e.args[0], scope, &inner);
+  int style = 0;
+  if (e.args.size() > 1) {
+    const tsql::Expr& s = *e.args[1];
+    if (s.kind != ExprKind::kLiteral)
+      ThrowAt(8116, "Argument data type is invalid for argument 3 of convert function.", s.line,
+              s.column);
+    resolver_->MarkStructural(s.index);
+    style = static_cast<int>(resolver_->Literal(s.index).i);
+  }
+  switch (target.kind) {
+    case TypeKind::kInt:
+      if (t.kind == TypeKind::kInt && target.name != "bit" &&
+          (t.IntRank() <= target.IntRank() || target.IntRank() == 5))
+        *out += inner;
+      else if (t.kind == TypeKind::kText || (target.name == "bit" && !t.IsNumeric()))
+        *out += "tsql_cast(" + inner + ", " + QuoteText(target.name) + ")";
+      else
+        *out +=
+            "tsql_toint(" + inner + ", " + Num(target.IntRank()) + (IsDecimal(t) ? ", 1)" : ")");
+      return target;
+    case TypeKind::kReal:
+      if (t.kind == TypeKind::kInt || IsDecimal(t))
+        *out += "CAST(" + inner + " AS REAL)";
+      else if (t.kind == TypeKind::kReal)
+        *out += inner;
+      else
+        *out += "tsql_cast(" + inner + ", " + QuoteText(target.name) + ")";
+      return target;
+    case TypeKind::kDecimal:
+      if (target.IsMoney())
+        *out += "tsql_cast(" + inner + ", " + QuoteText(target.name) + ")";
+      else if (IsDecimal(t) && t.scale == target.scale && t.precision <= target.precision)
+        *out += inner;
+      else
+        *out += "tsql_todec(" + inner + PrecisionScale(target);
+      return target;
+    case TypeKind::kText: {
+      std::string len = std::to_string(target.length);
+      if (target.IsFixedText()) {
+        if (t.kind == TypeKind::kDate)
+          inner = "tsql_totext(" + inner + ", 'date', " + std::to_string(style) + ", 0)";
+        *out += "tsql_fit(" + inner + ", " + len + ", 1, 0)";
+      } else if (t.kind == TypeKind::kText || IsDecimal(t)) {
+        *out += target.length > 0 ? "substr(" + inner + ", 1, " + len + ")" : inner;
+      } else if (t.kind == TypeKind::kInt) {
+        *out += "CAST(" + inner + " AS TEXT)";
+      } else {
+        std::string kind = t.kind == TypeKind::kDate ? "'date'" : "''";
+        *out +=
+            "tsql_totext(" + inner + ", " + kind + ", " + std::to_string(style) + ", " + len + ")";
+      }
+      return target;
+    }
+    case TypeKind::kDate: {
+      DateKind kind = DateKindOf(target.name);
+      if (t.kind == TypeKind::kDate && (t.name == target.name || kind == DateKind::kOther))
+        *out += inner;
+      else
+        *out += "tsql_date(" + inner + ", " + Num(static_cast<int>(kind)) + ")";
+      return target;
+    }
+    default:
+      *out += inner;
+      return t;
+  }
 }
 
 }  // namespace corva::tsql

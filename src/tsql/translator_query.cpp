@@ -69,7 +69,12 @@ void Translator::TableRefText(const TableRef& ref, Scope* scope, std::string* ou
         return;
       }
       TablePtr t = Resolve(ref.name, ref.line, ref.column);
-      *out += t->sql_name + " AS " + QuoteId(exposed);
+      if (&ref == target_ref_ && nested_joins_ > 0) {
+        target_nested_ = true;
+        *out += "(SELECT rowid AS __rid, * FROM " + t->sql_name + ") AS " + QuoteId(exposed);
+      } else {
+        *out += t->sql_name + " AS " + QuoteId(exposed);
+      }
       scope->tables.push_back(ScopeTable{exposed, t, {}});
       return;
     }
@@ -92,7 +97,11 @@ void Translator::TableRefText(const TableRef& ref, Scope* scope, std::string* ou
         *out += " FULL JOIN ";
       else
         *out += " JOIN ";
+      // A join nested on the right keeps its parentheses: (t1 JOIN t2 ON ...) is one operand.
+      bool nested = ref.right->kind == TableRef::Kind::kJoin;
+      if (nested) *out += '(', ++nested_joins_;
       TableRefText(*ref.right, scope, out);
+      if (nested) *out += ')', --nested_joins_;
       if (ref.on) {
         *out += " ON ";
         Expr(*ref.on, *scope, out);
@@ -156,12 +165,16 @@ void Translator::SelectCore(const tsql::SelectCore& core, const Scope* outer, st
     SqlType type;
     if (convert_to && position < convert_to->size() &&
         (*convert_to)[position].kind != TypeKind::kUnknown)
-      type = Converted(*item.expr, (*convert_to)[position], scope, out);
+      type = Converted(*item.expr, (*convert_to)[position], scope, out,
+                       storing_ ? Conversion::kStore : Conversion::kPlain);
     else
       type = Expr(*item.expr, scope, out);
-    // Text values compare without regard to case in DISTINCT and UNION as in SQL Server.
-    if (type.kind == TypeKind::kText && item.expr->kind != ExprKind::kColumn)
-      *out += " COLLATE TSQL";
+    // Text values compare without regard to case in DISTINCT and UNION as in SQL Server, and
+    // decimals by value.
+    if (item.expr->kind != ExprKind::kColumn) {
+      if (type.kind == TypeKind::kText) *out += " COLLATE TSQL";
+      if (type.kind == TypeKind::kDecimal) *out += " COLLATE TSQLDEC";
+    }
     std::string name = item.alias;
     if (name.empty() && item.expr->kind == ExprKind::kColumn) name = item.expr->name;
     if (name.empty() && name_all)
@@ -191,8 +204,10 @@ void Translator::SelectCore(const tsql::SelectCore& core, const Scope* outer, st
     for (size_t i = 0; i < core.group_by.size(); ++i) {
       if (i) *out += ", ";
       SqlType t = Expr(*core.group_by[i], scope, out);
-      if (t.kind == TypeKind::kText && core.group_by[i]->kind != ExprKind::kColumn)
-        *out += " COLLATE TSQL";
+      if (core.group_by[i]->kind != ExprKind::kColumn) {
+        if (t.kind == TypeKind::kText) *out += " COLLATE TSQL";
+        if (t.kind == TypeKind::kDecimal) *out += " COLLATE TSQLDEC";
+      }
     }
   }
   if (core.having) {
@@ -233,6 +248,8 @@ void Translator::QueryText(const tsql::Query& q, const Scope* outer, std::string
         } else {
           SqlType t = Expr(e, scope, out);
           if (t.kind == TypeKind::kText && e.kind != ExprKind::kColumn) *out += " COLLATE TSQL";
+          if (t.kind == TypeKind::kDecimal && e.kind != ExprKind::kColumn)
+            *out += " COLLATE TSQLDEC";
         }
         if (q.order_by[i].desc) *out += " DESC";
       }
@@ -242,6 +259,27 @@ void Translator::QueryText(const tsql::Query& q, const Scope* outer, std::string
       Expr(*core.top, scope, out);
     }
     return;
+  }
+  // The columns of a UNION take the type of highest precedence among its queries, and every
+  // query converts to it (decimals widened to hold each side).
+  std::vector<SqlType> unified;
+  if (!convert_to) {
+    std::vector<ParamSource> scratch;
+    std::vector<ParamSource>* saved = params_;
+    params_ = &scratch;
+    for (size_t i = 0; i < q.cores.size(); ++i) {
+      std::string probe;
+      std::vector<ResultColumn> cols;
+      SelectCore(q.cores[i], outer, &probe, &cols, false, nullptr, false);
+      for (size_t c = 0; c < cols.size(); ++c) {
+        if (c >= unified.size()) unified.push_back(SqlType::Of(TypeKind::kNull));
+        unified[c] = PrecedenceType(unified[c], cols[c].type);
+      }
+    }
+    params_ = saved;
+    for (SqlType& t : unified)
+      if (t.kind == TypeKind::kNull || t.kind == TypeKind::kText) t = SqlType();
+    convert_to = &unified;
   }
   for (size_t i = 0; i < q.cores.size(); ++i) {
     if (i) {

@@ -1,4 +1,5 @@
-// Declared types, scalar values and SQL Server's conversion rules between them.
+// Declared types, scalar values and SQL Server's conversion rules between them, and the types of
+// results: arithmetic by precedence with the precision and scale rules of decimals.
 #include "tsql/value.h"
 
 #include <cctype>
@@ -8,6 +9,7 @@
 
 #include "corva/error.h"
 #include "tsql/date_time.h"
+#include "tsql/token.h"
 
 namespace corva::tsql {
 namespace {
@@ -22,17 +24,59 @@ bool Contains(const std::string& upper, const char* what) {
   return upper.find(what) != std::string::npos;
 }
 
-double RoundToScale(double v, int scale) {
-  if (scale < 0 || scale > 15) return v;
-  static const double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  double p = kPowers[scale];
-  double scaled = v * p;
-  if (std::fabs(scaled) >= 1e15) return v;
-  // Decimal literals such as 2.345 are a hair below their value as doubles; SQL Server rounds the
-  // exact decimal, so nudge by far less than one unit in the last kept place.
-  scaled += (scaled >= 0 ? 1 : -1) * std::fabs(scaled) * 1e-13;
-  return std::round(scaled) / p;
+constexpr int kMaxPrecision = corva::Decimal::kMaxDigits;
+
+int Min(int a, int b) { return a < b ? a : b; }
+
+// Cuts `s` to `length` characters, not inside a UTF-8 sequence; returns whether anything but
+// blanks was cut.
+bool CutText(std::string* s, int length) {
+  size_t bytes = 0;
+  int chars = 0;
+  while (bytes < s->size() && chars < length) {
+    unsigned char c = static_cast<unsigned char>((*s)[bytes]);
+    bytes += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    ++chars;
+  }
+  if (bytes >= s->size()) return false;
+  bool lost = s->find_first_not_of(' ', bytes) != std::string::npos;
+  s->resize(bytes);
+  return lost;
+}
+
+void PadText(std::string* s, int length) {
+  int chars = 0;
+  for (unsigned char c : *s)
+    if ((c & 0xC0) != 0x80) ++chars;
+  if (chars < length) s->append(static_cast<size_t>(length - chars), ' ');
+}
+
+// Text already in the canonical form of a date of `kind`.
+bool IsCanonical(const std::string& s, DateKind kind) {
+  if (s.size() != 23 || s[4] != '-' || s[10] != ' ' || s[19] != '.') return false;
+  switch (kind) {
+    case DateKind::kDateTime:
+      return s[22] == '0' || s[22] == '3' || s[22] == '7';
+    case DateKind::kSmallDateTime:
+      return s.compare(17, 6, "00.000") == 0;
+    case DateKind::kDate:
+      return s.compare(11, 12, "00:00:00.000") == 0;
+    default:
+      return true;
+  }
+}
+
+std::string SourceName(const Value& v) {
+  switch (v.kind) {
+    case Value::Kind::kInt:
+      return "int";
+    case Value::Kind::kReal:
+      return "float";
+    case Value::Kind::kDecimal:
+      return "numeric";
+    default:
+      return "varchar";
+  }
 }
 
 }  // namespace
@@ -59,6 +103,24 @@ SqlType SqlType::Of(TypeKind kind) {
   return t;
 }
 
+SqlType SqlType::Numeric(int precision, int scale) {
+  SqlType t;
+  t.kind = TypeKind::kDecimal;
+  t.name = "numeric";
+  t.precision = precision;
+  t.scale = scale;
+  return t;
+}
+
+int SqlType::IntRank() const {
+  if (kind != TypeKind::kInt) return 0;
+  if (name == "bit") return 1;
+  if (name == "tinyint") return 2;
+  if (name == "smallint") return 3;
+  if (name == "bigint") return 5;
+  return 4;
+}
+
 SqlType SqlType::FromName(std::string_view raw, int arg1, int arg2) {
   SqlType t;
   t.name = Lower(raw);
@@ -69,12 +131,12 @@ SqlType SqlType::FromName(std::string_view raw, int arg1, int arg2) {
     t.kind = TypeKind::kInt;
   } else if (n == "decimal" || n == "numeric" || n == "dec") {
     if (n == "dec") t.name = "decimal";
-    t.kind = TypeKind::kReal;
-    t.precision = arg1 > 0 ? arg1 : 18;
-    t.scale = arg1 > 0 ? (arg2 >= 0 ? arg2 : 0) : 0;
+    t.kind = TypeKind::kDecimal;
+    t.precision = arg1 > 0 ? Min(arg1, kMaxPrecision) : 18;
+    t.scale = arg1 > 0 ? (arg2 >= 0 ? Min(arg2, t.precision) : 0) : 0;
   } else if (n == "money" || n == "smallmoney") {
-    t.kind = TypeKind::kReal;
-    t.precision = 19;
+    t.kind = TypeKind::kDecimal;
+    t.precision = n == "money" ? 19 : 10;
     t.scale = 4;
   } else if (n == "float" || n == "real" || n == "double") {
     t.kind = TypeKind::kReal;
@@ -103,10 +165,12 @@ std::string SqlType::SqliteDecl() const {
     case TypeKind::kInt:
       return name == "bit" ? "BIT INTEGER" : up;
     case TypeKind::kReal:
-      if (name == "float" || name == "real") return up;
-      if (name == "decimal" || name == "numeric")
-        return up + " REAL(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
-      return up + " REAL";
+      return name.empty() ? "FLOAT" : up;
+    case TypeKind::kDecimal:
+      // TEXT affinity: SQLite keeps the fixed text as it is given (NUMERIC affinity would turn
+      // "100.0" into the integer 100 and REAL would make it binary).
+      if (IsMoney()) return up + " TEXT";
+      return up + " TEXT(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
     case TypeKind::kText:
       if (name == "char" || name == "varchar" || name == "nchar" || name == "nvarchar")
         return up + "(" + std::to_string(length) + ")";
@@ -152,6 +216,8 @@ std::string SqlType::MessageName() const {
         return "int";
       case TypeKind::kReal:
         return "float";
+      case TypeKind::kDecimal:
+        return "numeric";
       case TypeKind::kDate:
         return "datetime";
       default:
@@ -167,6 +233,8 @@ bool Value::IsTrue() const {
       return i != 0;
     case Kind::kReal:
       return d != 0;
+    case Kind::kDecimal:
+      return !m.IsZero();
     case Kind::kText:
       return std::atof(s.c_str()) != 0;
     default:
@@ -180,10 +248,29 @@ std::string Value::ToText() const {
       return std::to_string(i);
     case Kind::kReal:
       return FormatReal(d);
+    case Kind::kDecimal:
+      return m.ToFixed();
     case Kind::kText:
       return s;
     default:
       return std::string();
+  }
+}
+
+bool Value::ToDecimal(corva::Decimal* out) const {
+  switch (kind) {
+    case Kind::kInt:
+      *out = corva::Decimal::FromInt64(i);
+      return true;
+    case Kind::kReal:
+      return corva::Decimal::FromDouble(d, out);
+    case Kind::kDecimal:
+      *out = m;
+      return true;
+    case Kind::kText:
+      return corva::Decimal::Parse(s, out);
+    default:
+      return false;
   }
 }
 
@@ -239,6 +326,31 @@ void ThrowSql(int number, std::string message) {
   throw corva::Error(number, "corva.tsql", std::move(message));
 }
 
+void ThrowOverflow(const SqlType& target, std::string_view from) {
+  std::string name = target.MessageName();
+  if (name == "decimal") name = "numeric";
+  int rank = target.IntRank();
+  if (rank == 2 || rank == 3)
+    ThrowSql(8115, "Arithmetic overflow error for data type " + name + ".");
+  if (from == "expression")
+    ThrowSql(8115, "Arithmetic overflow error converting expression to data type " + name + ".");
+  ThrowSql(8115, "Arithmetic overflow error converting " + std::string(from) + " to data type " +
+                     name + ".");
+}
+
+bool IntFits(int64_t v, const SqlType& t) {
+  switch (t.IntRank()) {
+    case 2:
+      return v >= 0 && v <= 255;
+    case 3:
+      return v >= -32768 && v <= 32767;
+    case 4:
+      return v >= INT32_MIN && v <= INT32_MAX;
+    default:
+      return true;
+  }
+}
+
 void ThrowConversion(std::string_view text, const SqlType& target) {
   if (target.kind == TypeKind::kInt)
     ThrowSql(245, "Conversion failed when converting the varchar value '" + std::string(text) +
@@ -247,72 +359,161 @@ void ThrowConversion(std::string_view text, const SqlType& target) {
     ThrowSql(241, "Conversion failed when converting date and/or time from character string.");
   std::string name = target.MessageName();
   if (name == "decimal") name = "numeric";
+  if (target.kind == TypeKind::kReal) name = "float";
   ThrowSql(8114, "Error converting data type varchar to " + name + ".");
 }
+
+namespace {
+
+// Text to an integer type: digits only (blanks around, a sign); the empty text is 0.
+Value TextToInt(const std::string& text, const SqlType& type) {
+  size_t b = text.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return Value::Int(0);
+  size_t e = text.find_last_not_of(" \t\r\n") + 1;
+  std::string_view t(text.data() + b, e - b);
+  if (type.name == "bit" && (EqualsNoCase(t, "true") || EqualsNoCase(t, "false")))
+    return Value::Int(EqualsNoCase(t, "true") ? 1 : 0);
+  size_t i = (t[0] == '-' || t[0] == '+') ? 1 : 0;
+  if (i == t.size()) ThrowConversion(text, type);
+  __int128 v = 0;
+  for (size_t k = i; k < t.size(); ++k) {
+    if (t[k] < '0' || t[k] > '9') ThrowConversion(text, type);
+    if (v < (static_cast<__int128>(1) << 80)) v = v * 10 + (t[k] - '0');
+  }
+  if (t[0] == '-') v = -v;
+  if (v > INT64_MAX || v < INT64_MIN || !IntFits(static_cast<int64_t>(v), type))
+    ThrowSql(248, "The conversion of the varchar value '" + text + "' overflowed an " +
+                      type.MessageName() + " column. Use a larger integer column.");
+  return Value::Int(static_cast<int64_t>(v));
+}
+
+Value ToInt(const Value& v, const SqlType& type) {
+  int64_t r = 0;
+  // Any number but 0 is a 1 bit (0.5 included).
+  if (type.name == "bit" && v.kind == Value::Kind::kDecimal) return Value::Int(!v.m.IsZero());
+  if (type.name == "bit" && v.kind == Value::Kind::kReal) return Value::Int(v.d != 0);
+  switch (v.kind) {
+    case Value::Kind::kInt:
+      r = v.i;
+      break;
+    case Value::Kind::kReal:
+      if (!(v.d > -9.3e18 && v.d < 9.3e18)) ThrowOverflow(type, "float");
+      r = static_cast<int64_t>(std::trunc(v.d));
+      break;
+    case Value::Kind::kDecimal:
+      if (!v.m.ToInt64(corva::Decimal::Rounding::kTruncate, &r)) ThrowOverflow(type, "numeric");
+      break;
+    default:
+      r = TextToInt(v.s, type).i;
+      break;
+  }
+  if (type.name == "bit") return Value::Int(r != 0);
+  if (!IntFits(r, type))
+    ThrowOverflow(type, v.kind == Value::Kind::kInt ? "expression" : SourceName(v));
+  return Value::Int(r);
+}
+
+Value ToDecimal(const Value& v, const SqlType& type) {
+  corva::Decimal d;
+  switch (v.kind) {
+    case Value::Kind::kInt:
+      d = corva::Decimal::FromInt64(v.i);
+      break;
+    case Value::Kind::kReal:
+      if (!corva::Decimal::FromDouble(v.d, &d)) ThrowOverflow(type, "float");
+      break;
+    case Value::Kind::kDecimal:
+      d = v.m;
+      break;
+    default: {
+      // money takes '' as 0; decimal and numeric refuse it (8114).
+      if (v.s.find_first_not_of(" \t") == std::string::npos) {
+        if (!type.IsMoney()) ThrowConversion(v.s, type);
+        d = corva::Decimal();
+      } else if (!corva::Decimal::Parse(v.s, &d)) {
+        double x;
+        int64_t i;
+        bool is_int;
+        // Digits beyond 38 still make a number: too large for the type, or rounded away.
+        if (!ParseNumber(v.s, &x, &i, &is_int) || v.s.find_first_of("eE") != std::string::npos)
+          ThrowConversion(v.s, type);
+        if (!corva::Decimal::FromDouble(x, &d)) ThrowOverflow(type, "varchar");
+      }
+      break;
+    }
+  }
+  int scale = type.scale >= 0 ? type.scale : d.scale();
+  corva::Decimal r;
+  if (!d.Rescale(scale, corva::Decimal::Rounding::kHalfAwayFromZero, &r) ||
+      (type.precision > 0 && !r.FitsPrecision(type.precision)))
+    ThrowOverflow(type, SourceName(v));
+  return Value::Dec(r);
+}
+
+}  // namespace
 
 Value ConvertTo(const Value& v, const SqlType& type) {
   if (v.IsNull()) return v;
   switch (type.kind) {
-    case TypeKind::kInt: {
-      int64_t r = 0;
-      if (v.kind == Value::Kind::kInt) {
-        r = v.i;
-      } else if (v.kind == Value::Kind::kReal) {
-        r = static_cast<int64_t>(std::trunc(v.d));
-      } else {
-        double d;
-        bool is_int;
-        if (!ParseNumber(v.s, &d, &r, &is_int) || !is_int) ThrowConversion(v.s, type);
-      }
-      if (type.name == "bit") r = r != 0;
-      return Value::Int(r);
-    }
+    case TypeKind::kInt:
+      return ToInt(v, type);
+    case TypeKind::kDecimal:
+      return ToDecimal(v, type);
     case TypeKind::kReal: {
       double d = 0;
       if (v.kind == Value::Kind::kInt) {
         d = static_cast<double>(v.i);
       } else if (v.kind == Value::Kind::kReal) {
         d = v.d;
+      } else if (v.kind == Value::Kind::kDecimal) {
+        d = v.m.ToDouble();
       } else {
         int64_t i;
         bool is_int;
         if (!ParseNumber(v.s, &d, &i, &is_int)) ThrowConversion(v.s, type);
       }
-      if (type.scale >= 0) d = RoundToScale(d, type.scale);
+      if (type.name == "real") d = static_cast<float>(d);
       return Value::Real(d);
     }
     case TypeKind::kText: {
       std::string s = v.ToText();
-      if (type.length > 0 && static_cast<int>(s.size()) > type.length) {
-        // Cut by characters, not inside a UTF-8 sequence.
-        size_t bytes = 0;
-        int chars = 0;
-        while (bytes < s.size() && chars < type.length) {
-          unsigned char c = static_cast<unsigned char>(s[bytes]);
-          bytes += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-          ++chars;
-        }
-        if (bytes < s.size()) s.resize(bytes);
+      if (type.length > 0) {
+        CutText(&s, type.length);
+        if (type.IsFixedText()) PadText(&s, type.length);
       }
       return Value::Text(std::move(s));
     }
     case TypeKind::kDate: {
-      if (v.kind == Value::Kind::kText && v.s.size() == 23 && v.s[4] == '-' && v.s[10] == ' ' &&
-          v.s[19] == '.' && type.name != "date")
-        return v;  // already canonical
+      if (v.kind == Value::Kind::kText && IsCanonical(v.s, DateKindOf(type.name))) return v;
+      DateTime dt;
       if (v.kind == Value::Kind::kText) {
-        DateTime dt;
         if (!ParseDateTime(v.s, &dt)) ThrowConversion(v.s, type);
-        if (type.name == "date") dt.ms = 0;
-        return Value::Text(dt.Canonical());
+      } else if (v.kind == Value::Kind::kDecimal) {
+        dt = DateTime::FromSerial(v.m.ToDouble() + 2);  // day 0 of SQL Server is 1900-01-01
+      } else {
+        double n = v.kind == Value::Kind::kInt ? static_cast<double>(v.i) : v.d;
+        dt = DateTime::FromSerial(n + 2);
       }
-      double n = v.kind == Value::Kind::kInt ? static_cast<double>(v.i) : v.d;
-      DateTime dt = DateTime::FromSerial(n + 2);  // day 0 of SQL Server is 1900-01-01
-      return Value::Text(dt.Canonical());
+      return Value::Text(dt.Canonical(DateKindOf(type.name)));
     }
     default:
       return v;
   }
+}
+
+Value StoreInto(const Value& v, const SqlType& type, bool ansi_warnings) {
+  if (v.IsNull() || type.kind != TypeKind::kText || type.length <= 0)
+    return ForStorage(ConvertTo(v, type));
+  std::string s = v.ToText();
+  if (CutText(&s, type.length) && ansi_warnings)
+    ThrowSql(8152, "String or binary data would be truncated.");
+  if (type.IsFixedText()) PadText(&s, type.length);
+  return Value::Text(std::move(s));
+}
+
+Value ForStorage(const Value& v) {
+  if (v.kind == Value::Kind::kDecimal) return Value::Text(v.m.ToFixed());
+  return v;
 }
 
 std::string EncodeError(int number, std::string_view message) {

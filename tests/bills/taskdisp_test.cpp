@@ -265,6 +265,32 @@ TEST(TaskDispNumberingTest, NumbersAndReservesFromTheCallersBillType) {
   EXPECT_EQ(counters(), "52:41 502:10 581:0");
 }
 
+// Whole quantities stay whole: with 1000 received, two dispatches of 500 are both accepted. And an
+// id counter one short of the int range cannot number two entries: the save fails with 8115 and
+// writes nothing, where a silent 2147483648 would have been stored.
+TEST(TaskDispSaveTest, ExactQuantitiesAndIdsWithinTheIntRange) {
+  TestDatabase db;
+  AddFactory(db);
+  db.Execute("UPDATE t_SystemProfile SET FValue = '0' WHERE FKey = 'TASKDISP_CONTROLQTYPLAN'");
+  db.Execute("UPDATE SHWorkBillEntry SET FAuxQtyRecive = 1000 WHERE FWBInterID = 102");
+  AddBill(db, 1, kWelding);
+  AddEntry(db, 1, 1, 500, "M1", 1001);
+  AddEntry(db, 1, 2, 500, "M2", 1002);
+  ASSERT_TRUE(EndSave(db.dsn(), 1).result.AsBool());
+  EXPECT_TRUE(Check(db.dsn(), 1001, kChecker, 0).result.AsBool());
+  EXPECT_EQ(Answer(Check(db.dsn(), 1002, kChecker, 0)), "审核[编号:TD1-2]单据成功!");
+  EXPECT_EQ(Totals(db, kWelding), "1000/1000");
+
+  db.Execute("UPDATE ICMaxNum SET FMaxNum = 2147483646 WHERE FTableName = 'ICTaskDispBill'");
+  AddBill(db, 2, kWelding);
+  AddEntry(db, 2, 1, 1, "M3");
+  AddEntry(db, 2, 2, 1, "M4");
+  Outcome failed = EndSave(db.dsn(), 2);
+  EXPECT_TRUE(!failed.result.AsBool() && failed.doomed);
+  EXPECT_EQ(Entries(db, 2), "0:0:- 0:0:-");
+  EXPECT_EQ(MaxNum(db), 2147483646);
+}
+
 // Bill 1 on the cutting operation with entries 1001 (10, M1) and 1002 (5, M2), saved.
 void AddSavedBill(const TestDatabase& db) {
   AddFactory(db);

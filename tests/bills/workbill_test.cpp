@@ -459,6 +459,27 @@ TEST(PlanCheckComponentTest, ClosesAndReopensOperations) {
   EXPECT_TRUE(Operation(db, 11, "FCheckerID").IsNull());
 }
 
+// An operation that passed 0.8 of a plan of 0.8 and handed over 0.7 to the next operation (booked
+// as 0.6 and then 0.1) and 0.1 to conversion has handed over exactly what it passed, as SQL
+// Server's decimals add: it closes, and a second look does not re-open it.
+TEST(PlanCheckComponentTest, ClosesOnExactDecimalHandOver) {
+  TestDatabase db;
+  AddBill(db, 1, 11621);
+  AddOperation(db, 1, 11, 1, 10, 1,
+               ", FAuxQtyPlan, FAuxQtyPass, FAuxQtyHandOver, FAuxConvertQtyHandover",
+               ", 0.8, 0.8, 0.6, 0.1");
+  db.Execute(
+      "UPDATE SHWorkBillEntry SET FAuxQtyHandOver = FAuxQtyHandOver + 0.1 WHERE FWBInterID = 11");
+  for (int look = 0; look < 2; ++look) {
+    TransactionScope tx;
+    std::vector<Variant> args{db.dsn(), 11, 16394, std::string()};
+    EXPECT_TRUE(CreateObject(kProgID)->Invoke("AutoCloseBill", args).AsBool()) << args[3].ToText();
+    EXPECT_TRUE(tx.Commit());
+    EXPECT_EQ(Operation(db, 11, "FStatus").AsLong(), 3) << "look " << look;
+  }
+  EXPECT_EQ(Operation(db, 11, "FAuxQtyHandOver").AsString(), "0.7");
+}
+
 TEST(PlanCheckComponentTest, AnswersRightsFromSettings) {
   TestDatabase db;
   auto control = [&](int which, int bill_type) {

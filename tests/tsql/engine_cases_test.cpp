@@ -320,6 +320,15 @@ bool CellMatches(const std::string& expected, const Variant& actual) {
       return actual.AsDate().ToCanonical() == expected;
     case VarType::kBoolean:
       return expected == (actual.AsBool() ? "1" : "0");
+    case VarType::kDecimal: {
+      // Decimals compare exactly: 1.5 equals 1.50, 0.30000000000000004 does not equal 0.3;
+      // six or more written decimals match within one unit of the last written digit.
+      Decimal want, got = actual.AsDecimal(), diff;
+      if (!Decimal::Parse(expected, &want)) return false;
+      if (want.scale() < 6 || !Decimal::Subtract(got, want, &diff)) return got == want;
+      if (diff.Sign() < 0) diff = -diff;
+      return diff <= Decimal::FromUnits(1, want.scale());
+    }
     case VarType::kLong:
     case VarType::kDouble: {
       double want = 0;

@@ -2,7 +2,6 @@
 // bill or one entry, the write-back of the checked quantity into the operation under the dispatch
 // quantity control, and the move-number ledger SHMoveNoManage that records which quantity of which
 // move number was dispatched to which operation.
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -28,11 +27,9 @@ using corva::frame::LoadResMsg;
 constexpr char kPublicProgID[] = "CorvaMSHTransBills.clsPublic";
 
 int32_t LongOr0(const Variant& value) { return corva::ValueOr(value, 0).AsLong(); }
-double QuantityOr0(const Variant& value) { return corva::ValueOr(value, 0).AsDouble(); }
-
-// A quantity computed from the decimal(28,10) columns, cut back to their ten decimals so that a
-// sum read through binary floating point compares as the decimals themselves do.
-double AsColumnDecimal(double value) { return std::round(value * 1e10) / 1e10; }
+// A quantity of a decimal(28,10) column, Null read as 0: exact, so that sums and differences of
+// quantities compare as the database's decimals do.
+corva::Decimal QuantityOr0(const Variant& value) { return corva::ValueOr(value, 0).AsDecimal(); }
 
 // A site setting compared with 0. Only a value that reads as the number 0 is 0: a missing row
 // (read as the empty text) or a text that is not a number counts as "not 0", so a site that never
@@ -360,8 +357,8 @@ bool clsMTaskDispBill::DoAfterTaskDispBillCheck(const std::string& sDsn, int32_t
     }
 
     const bool checking = ProcessStatus == kProcessCheck && CheckSwitch == kCheckSwitchDo;
-    double received = 0;
-    double checked_before = 0;  // the operation's checked dispatch total before this check
+    corva::Decimal received;
+    corva::Decimal checked_before;  // the operation's checked dispatch total before this check
     if (checking) {
       RecordsetPtr row = db->Execute(
           "Select FAuxQtyRecive,FAuxQtyTaskDispAck from SHWorkBillEntry where "
@@ -414,19 +411,17 @@ bool clsMTaskDispBill::DoAfterTaskDispBillCheck(const std::string& sDsn, int32_t
     }
     if (!controlled) return true;
 
-    double checked_after = QuantityOr0(row->Fields("FAuxQtyTaskDispAck"));
-    double available = received + QuantityOr0(row->Fields("FAuxQtyGain")) -
-                       QuantityOr0(row->Fields("FAuxQtyLost")) +
-                       QuantityOr0(row->Fields("FAuxConvertQtyRecive")) +
-                       QuantityOr0(row->Fields("FAuxRepReceiveQty"));
-    if (AsColumnDecimal(checked_after - available) > 0) {
-      return refuse(
-          corva::frame::FormatResMsg("原因:新增加的派工数量[%1]大于工序计划单的接收数+盘盈数-"
-                                     "盘亏数+改制接收数+返修接收数和已派"
-                                     "工数量的差值[%2],审核不能进行。",
-                                     call.lang(),
-                                     {AsColumnDecimal(checked_after - checked_before),
-                                      AsColumnDecimal(available - checked_before)}));
+    corva::Decimal checked_after = QuantityOr0(row->Fields("FAuxQtyTaskDispAck"));
+    corva::Decimal available = received + QuantityOr0(row->Fields("FAuxQtyGain")) -
+                               QuantityOr0(row->Fields("FAuxQtyLost")) +
+                               QuantityOr0(row->Fields("FAuxConvertQtyRecive")) +
+                               QuantityOr0(row->Fields("FAuxRepReceiveQty"));
+    if (checked_after > available) {
+      return refuse(corva::frame::FormatResMsg(
+          "原因:新增加的派工数量[%1]大于工序计划单的接收数+盘盈数-"
+          "盘亏数+改制接收数+返修接收数和已派"
+          "工数量的差值[%2],审核不能进行。",
+          call.lang(), {checked_after - checked_before, available - checked_before}));
     }
     return true;
   });

@@ -20,9 +20,10 @@ using corva::Variant;
 using corva::frame::Call;
 using corva::frame::LoadResMsg;
 
-// A quantity of the operation's row, Null read as 0.
-double Quantity(const corva::Recordset& row, const char* column) {
-  return corva::ValueOr(row.Fields(column), 0).AsDouble();
+// A quantity of the operation's row, Null read as 0: exact, so that "passed equals handed over"
+// is decided as the database's decimals decide it (0.7 + 0.1 is 0.8).
+corva::Decimal Quantity(const corva::Recordset& row, const char* column) {
+  return corva::ValueOr(row.Fields(column), 0).AsDecimal();
 }
 
 enum class CloseDecision { kNothing, kClose, kReopen };
@@ -30,9 +31,10 @@ enum class CloseDecision { kNothing, kClose, kReopen };
 // Whether the operation's quantities call for closing it or re-opening it. Handed over counts
 // what went to the next operation and what went to conversion.
 CloseDecision DecideClose(const corva::Recordset& row, int32_t status) {
-  double pass = Quantity(row, "fAuxQtyPass");
-  double plan = Quantity(row, "FAuxQtyPlan");
-  double handed_over = Quantity(row, "FAuxQtyHandOver") + Quantity(row, "FAuxConvertQtyHandover");
+  corva::Decimal pass = Quantity(row, "fAuxQtyPass");
+  corva::Decimal plan = Quantity(row, "FAuxQtyPlan");
+  corva::Decimal handed_over =
+      Quantity(row, "FAuxQtyHandOver") + Quantity(row, "FAuxConvertQtyHandover");
   if (status == kWorkBillEntryClosed) {
     // A closed operation that no longer passed its plan, or handed over more than it passed, was
     // closed too early.
@@ -43,10 +45,10 @@ CloseDecision DecideClose(const corva::Recordset& row, int32_t status) {
     // An ordinary operation counts what came back qualified from reprocessing as passed; it is
     // finished when the plan and the stock gain are covered, everything passed has been handed
     // on, and all that went to reprocessing has come back and moved on.
-    double gain = Quantity(row, "FAuxQtyGain");
-    double qualified_reprocessed = Quantity(row, "FQualifiedReprocessedQty");
-    double reprocessed_moved = Quantity(row, "FReprocessedMoveQty");
-    double reprocessed = Quantity(row, "FReprocessedQty");
+    corva::Decimal gain = Quantity(row, "FAuxQtyGain");
+    corva::Decimal qualified_reprocessed = Quantity(row, "FQualifiedReprocessedQty");
+    corva::Decimal reprocessed_moved = Quantity(row, "FReprocessedMoveQty");
+    corva::Decimal reprocessed = Quantity(row, "FReprocessedQty");
     bool finished = pass + qualified_reprocessed >= plan + gain &&
                     pass + qualified_reprocessed == handed_over &&
                     reprocessed_moved >= reprocessed && qualified_reprocessed >= reprocessed_moved;

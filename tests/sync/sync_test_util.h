@@ -3,6 +3,7 @@
 #ifndef CORVA_TESTS_SYNC_SYNC_TEST_UTIL_H_
 #define CORVA_TESTS_SYNC_SYNC_TEST_UTIL_H_
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,13 +14,19 @@ namespace CorvaMSHTransBills::sync_test {
 
 inline constexpr char kProgID[] = "CorvaMSHTransBills.clsMSynBills";
 
+// A call's result and whether its vote doomed the transaction.
 struct Outcome {
   bool result;
   bool doomed;
+  bool operator==(const Outcome&) const = default;
+  friend std::ostream& operator<<(std::ostream& out, const Outcome& o) {
+    return out << (o.result ? "true" : "false") << (o.doomed ? ", doomed" : ", committed");
+  }
 };
+inline constexpr Outcome kDone{true, false};
+inline constexpr Outcome kFailed{false, true};
 
-// Invokes `op` on `object` (a new instance when null) in a transaction of its own, committed
-// unless a vote doomed it.
+// Invokes `op` on `object` (a new instance when null) in a transaction of its own.
 inline Outcome Call(const std::string& op, std::vector<corva::Variant> args,
                     std::shared_ptr<corva::Dispatch> object = nullptr) {
   if (!object) object = corva::CreateObject(kProgID);

@@ -1,7 +1,7 @@
 // Tests of the production task status statements, run on the embedded engine the way the hooks
 // run them (appended to a batch that fills the table of tasks): the issue status from material
 // lines, and the close / reopen of tasks under every combination of the close option bits. The
-// text the Parts of the batch are spliced from is compared where callers rely on it.
+// fixed pieces of text that callers splice into their batches are compared as well.
 #include "sync/icmo_status.h"
 
 #include <gtest/gtest.h>

@@ -69,6 +69,24 @@ inline constexpr int32_t kDeleteFailed = -100;
 // Number of the errors the dispatch rules raise themselves (0x80040064).
 inline constexpr int32_t kErrTaskDispRule = -2147221404;
 
+// ---- clsMSynBills ---------------------------------------------------------------------------
+// Production task states (ICMO.FStatus) the synchronization writes or tests: released (it may
+// start; reports are allowed) and closed.
+inline constexpr int32_t kICMOReleased = 1;
+inline constexpr int32_t kICMOClosed = 3;
+// Bits of the automatic close option of production tasks (SH "MO_CLOSEOPTION", or the scrap
+// hook's "Profile"): close when every ordinary material is fully issued; when the received
+// quantity reached the lower receipt limit; and, only together with one of the two, when no
+// material line still holds work in process.
+inline constexpr int32_t kCloseWhenAllIssued = 1;
+inline constexpr int32_t kCloseAtLowerReceiptLimit = 2;
+inline constexpr int32_t kCloseWhenNothingInProcess = 4;
+// Issue status of a production task (ICMO.FStockFlag), derived from its material lines.
+inline constexpr int32_t kStockFlagNoneIssued = 14215;
+inline constexpr int32_t kStockFlagPartlyIssued = 14216;
+inline constexpr int32_t kStockFlagFullyIssued = 14217;
+inline constexpr int32_t kStockFlagOverIssued = 14218;
+
 }  // namespace CorvaMSHTransBills
 
 #endif  // CORVA_BILLS_CODES_H_

@@ -3,6 +3,7 @@
 // totals are rewritten and new entries receive their global ids from the ICMaxNum counter.
 #include <string>
 
+#include "bills/operation_totals.h"
 #include "bills/taskdisp/cls_m_task_disp_bill.h"
 #include "corva/containers.h"
 #include "corva/error.h"
@@ -46,13 +47,6 @@ std::string BuildNumberEntriesBatch(int32_t bill) {
   });
 }
 
-// The operation that task dispatch entry `entry` belongs to.
-std::string BuildOperationOfEntryQuery(int32_t entry) {
-  return "Select v1.FWorkBillInterID from ICTaskDispBillEntry u1, ICTaskDispBill v1 Where "
-         "u1.FInterID = v1.FInterID and u1.FTaskDispInterID = " +
-         SqlNumber(entry);
-}
-
 // The two dispatch totals of operation `operation` from every entry that dispatches it, then its
 // base-unit quantities.
 std::string BuildDispatchTotalsBatch(int32_t operation) {
@@ -61,11 +55,7 @@ std::string BuildDispatchTotalsBatch(int32_t operation) {
       "Declare @AuxQtyTDSelSum decimal(28,10)",
       "Declare @AuxQtyTDAckSum decimal(28,10)",
       "select @WBInterID = " + SqlNumber(operation),
-      "select @AuxQtyTDSelSum = IsNull(sum(IsNull(u1.FAuxQtyPlan,0)),0)",
-      ",@AuxQtyTDAckSum = IsNull(sum(case when u1.FStatus > 0 Then IsNull(u1.FAuxQtyPlan,0) Else 0 "
-      "ENd),0)",
-      "from ICTaskDispBillEntry u1, ICTaskDispBill v1",
-      "Where u1.FInterID = v1.FInterID And v1.FWorkBillInterID = @WBInterID",
+      BuildDispatchSums(),
       "Update SHWorkBillEntry set FAuxQtyTaskDispSel = IsNull(@AuxQtyTDSelSum,0)",
       ",FAuxQtyTaskDispAck = IsNull(@AuxQtyTDAckSum,0)",
       "Where FWBInterID = @WBInterID",
@@ -127,12 +117,8 @@ bool clsMTaskDispBill::SynWorkBillAndTaskDisp(const std::string& sDsn, int32_t l
                                               corva::Optional<int32_t> lngDTInterID,
                                               corva::Optional<int32_t> /*lngOptions*/) {
   return frame_.Run(sDsn, {.first_vote = FrameVote::kAbort}, [&](Call& call) {
-    int32_t operation = lngWBInterID;
-    if (operation == 0 && lngDTInterID >= 1) {
-      corva::RecordsetPtr row =
-          call.Connection()->Execute(BuildOperationOfEntryQuery(lngDTInterID));
-      if (!row->Eof()) operation = corva::ValueOr(row->Fields(0), 0).AsLong();
-    }
+    const int32_t operation =
+        ResolveDispatchedOperation(*call.Connection(), lngWBInterID, lngDTInterID);
     if (operation == 0) return false;  // nothing to total: the abort vote stands
     call.Connection()->Execute(BuildDispatchTotalsBatch(operation));
     return true;

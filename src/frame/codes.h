@@ -87,6 +87,21 @@ inline constexpr int32_t kStockFlagPartlyIssued = 14216;
 inline constexpr int32_t kStockFlagFullyIssued = 14217;
 inline constexpr int32_t kStockFlagOverIssued = 14218;
 
+// ---- clsMOperShift --------------------------------------------------------------------------
+// Shift types (ICOperShift.FShiftTypeID): how a shift bill moves work between its out operation
+// (FOutWBInterID) and its in operation (FInWBInterID).
+inline constexpr int32_t kShiftTypeReceive = 11300;             // received into the in operation
+inline constexpr int32_t kShiftTypeHandOverAndReceive = 11301;  // out of one, into the other
+inline constexpr int32_t kShiftTypeHandOver = 11302;            // handed over by the out operation
+inline constexpr int32_t kShiftTypeToRework = 11303;      // sent from the out operation to repair
+inline constexpr int32_t kShiftTypeReworkReturn = 11304;  // qualified back from repair
+// Shift bill statuses (ICOperShift.FStatus): saved, checked; anything above 0 counts as checked.
+inline constexpr int32_t kOperShiftSaved = 0;
+inline constexpr int32_t kOperShiftChecked = 1;
+// Quality check mode of an operation (SHWorkBillEntry.FQualityChkID) under which reported passed
+// and scrapped quantities count directly, without an inspection of their own.
+inline constexpr int32_t kQualityCheckDirect = 352;
+
 }  // namespace CorvaMSHTransBills
 
 #endif  // CORVA_BILLS_CODES_H_

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bills/operation_totals.h"
 #include "bills/opershift/cls_m_oper_shift.h"
 #include "bills/opershift/shift_common.h"
 #include "corva/containers.h"
@@ -82,22 +83,15 @@ std::string BuildShiftTotalsBatch(int32_t operation, bool rewrite_received) {
       "Declare @AuxQtyReprocessedSum decimal(28,10)",
       "Declare @AuxQtyReprocessedSelSum decimal(28,10)",
       "Declare @AuxQtyQReprocessedSum decimal(28,10)",
-      " select @AuxQtyHandOverSelSum = IsNull(sum(IsNull(FAuxQtyShift,0)),0) ",
-      " ,@AuxQtyHandOverAckSum = IsNull(sum(case when FStatus > 0 Then IsNull(FAuxQtyShift,0) "
-      "Else 0 ENd),0) ",
-      " From ICOperShift Where  FOutWBInterID = " + w + " and FShiftTypeID<>11303 ",
-      " select @AuxQtyReprocessedSelSum = IsNull(sum(IsNull(FAuxQtyShift,0)),0) ",
-      " ,@AuxQtyReprocessedSum = IsNull(sum(case when FStatus > 0 Then IsNull(FAuxQtyShift,0) "
-      "Else 0 ENd),0) ",
-      " From ICOperShift Where FShiftTypeID=11303 and FOutWBInterID = " + w,
+      BuildShiftSums("AuxQtyHandOverSelSum", "AuxQtyHandOverAckSum",
+                     " FOutWBInterID = " + w + " and FShiftTypeID<>11303 "),
+      BuildShiftSums("AuxQtyReprocessedSelSum", "AuxQtyReprocessedSum",
+                     "FShiftTypeID=11303 and FOutWBInterID = " + w),
       " select @AuxQtyQReprocessedSum = IsNull(sum(case when FStatus > 0 Then "
       "IsNull(FAuxQtyShift,0) Else 0 ENd),0) ",
       " From ICOperShift Where FShiftTypeID=11304 and FInWBInterID = " + w,
-      " select @AuxQtyReceiveSelSum = IsNull(sum(IsNull(FAuxQtyShift,0)),0) ",
-      " ,@AuxQtyReceiveAckSum = IsNull(sum(case when FStatus > 0 Then IsNull(FAuxQtyShift,0) "
-      "Else 0 ENd),0) ",
-      " From ICOperShift Where  FInWBInterID = " + w +
-          " and FShiftTypeID<>11303 and FShiftTypeID<>11304 ",
+      BuildShiftSums("AuxQtyReceiveSelSum", "AuxQtyReceiveAckSum",
+                     " FInWBInterID = " + w + " and FShiftTypeID<>11303 and FShiftTypeID<>11304 "),
       " Update SHWorkBillEntry ",
       "  SET FAuxQualifiedReprocessedQty=IsNull(@AuxQtyQReprocessedSum,0) ",
       " ,FAuxQtyHandOverSel= IsNull(@AuxQtyHandOverSelSum,0) ",

@@ -49,6 +49,8 @@ CREATE TABLE ICMRPInfo (
   FDate    datetime NULL,
   PRIMARY KEY (FInterID)
 )
+-- A planned order entered by hand joins the latest run of its kind: MAX(FInterID) by FType.
+CREATE INDEX IX_ICMRPInfo_FType ON ICMRPInfo (FType, FInterID)
 
 -- Planned orders. A planned order bill is the set of rows sharing one FInterID; FEntryID numbers
 -- the rows of a bill. Quantities are held in the use unit (FAux..., FUseUnitID) and in the item's

@@ -102,6 +102,22 @@ inline constexpr int32_t kOperShiftChecked = 1;
 // and scrapped quantities count directly, without an inspection of their own.
 inline constexpr int32_t kQualityCheckDirect = 352;
 
+// ---- clsMItemScrap --------------------------------------------------------------------------
+// Scrap bills of this type (ICItemScrap.FTypeID) are saved without the scrap quantity control.
+inline constexpr int32_t kScrapBillTypeUncontrolled = 14062;
+// "SH" ITEMSCRAP_CONTROLQTY: the value that switches the scrap quantity control on.
+inline constexpr int32_t kScrapControlOn = 1;
+
+// ---- clsMPlanOrder --------------------------------------------------------------------------
+// "FromManual" of a planned order bill: the bill was entered by hand, not taken over from a run.
+inline constexpr int32_t kPlanOrderEnteredByHand = 1;
+// "FromSystem": the kind of MRP run (ICMRPInfo.FType) a hand-entered bill joins. The host knows
+// the kinds by number only. Without a run of its kind, a bill of kind 1 joins run -1 and the
+// others run 0.
+inline constexpr int32_t kMrpRunKind0 = 0;
+inline constexpr int32_t kMrpRunKind1 = 1;
+inline constexpr int32_t kMrpRunKind4 = 4;
+
 }  // namespace CorvaMSHTransBills
 
 #endif  // CORVA_BILLS_CODES_H_

@@ -70,7 +70,7 @@ TEST_F(InitTest, SampleDatabaseAndItsPropertyString) {
   std::string dsn = LastLine(run.output);
   EXPECT_EQ(dsn.rfind("ConnectString={Provider=SQLite;Data Source=" + path + "};", 0), 0u) << dsn;
   EXPECT_EQ(dsn, db::SampleDsn(path));
-  EXPECT_EQ(Count(path, "ICMO"), 2);
+  EXPECT_EQ(Count(path, "ICMO"), 3);
   EXPECT_EQ(Count(path, "SHWorkBillEntry"), 3);
 }
 

@@ -296,11 +296,11 @@ TEST(SampleFactoryTest, HoldsWhatTheDemoWalksThrough) {
   EXPECT_EQ(Number(db,
                    "select count(*) from ICMO m inner join t_MeasureUnit u "
                    "on u.FItemID = m.FUnitID where m.FQty = m.FAuxQty * u.FCoefficient"),
-            2);
+            3);
   EXPECT_EQ(Number(db,
                    "select count(*) from PPBOMEntry e inner join PPBOM b "
                    "on b.FInterID = e.FInterID and b.FICMOInterID = e.FICMOInterID"),
-            4);
+            7);
 
   auto ops = db.Query(
       "select e.FOperSN, e.FStatus, e.FAuxQtyPlan, e.FQtyPlan, c.FItemID from SHWorkBillEntry e "

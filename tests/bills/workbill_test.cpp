@@ -165,6 +165,48 @@ TEST(WorkBillNumberingTest, NumbersFromTheRuleOfBillType52) {
   EXPECT_TRUE(tx.Doomed());
 }
 
+// Both numbering classes share one rule; a count a host could not mean (below 0, True, a runaway
+// maximum) is refused before any work, so no counter ever moves backwards or loops without end.
+TEST(WorkBillNumberingTest, RefusesCountsOutsideTheRangeAndNeverMovesACounterBack) {
+  TestDatabase db;
+  db.Execute("UPDATE ICBillNo SET FCurNo = 41, FFormat = NULL WHERE FBillID IN (52, 502)");
+  struct Numbering {
+    const char* progid;
+    const char* op;
+    std::vector<Variant> args;  // LoopNum and isSave follow
+  };
+  const Numbering numberings[] = {
+      {kProgID, "GetThisBillNo", {db.dsn()}},
+      {"CorvaMSHTransBills.clsMTaskDispBill", "GetBillNo", {502, db.dsn()}},
+  };
+  for (const Numbering& n : numberings) {
+    SCOPED_TRACE(n.op);
+    for (Variant count : {Variant(-1), Variant(true), Variant(-2147483647 - 1), Variant(2147483647),
+                          Variant(kMaxNumbersPerCall + 1)}) {
+      SCOPED_TRACE(count.AsString());
+      TransactionScope tx;
+      std::vector<Variant> args = n.args;
+      args.insert(args.end(), {count, true});
+      try {
+        CreateObject(n.progid)->Invoke(n.op, args);
+        ADD_FAILURE() << "the count was served";
+      } catch (const corva::Error& e) {
+        EXPECT_EQ(e.Number(), corva::kErrInvalidProcedureCall);
+        EXPECT_NE(e.Description().find("LoopNum"), std::string::npos) << e.Description();
+      }
+      EXPECT_TRUE(tx.Doomed());
+      tx.Commit();
+    }
+    TransactionScope tx;
+    std::vector<Variant> args = n.args;
+    args.insert(args.end(), {kMaxNumbersPerCall, false});
+    std::string all = CreateObject(n.progid)->Invoke(n.op, args).AsString();
+    EXPECT_EQ(std::count(all.begin(), all.end(), ','), kMaxNumbersPerCall);
+    tx.Commit();
+  }
+  EXPECT_EQ(Text(db, "SELECT FCurNo FROM ICBillNo WHERE FBillID IN (52, 502)"), "41 41");
+}
+
 TEST(WorkBillSaveTest, RenumbersInOperationOrder) {
   TestDatabase db;
   AddBill(db, 1);

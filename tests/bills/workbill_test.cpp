@@ -72,7 +72,7 @@ struct SaveOutcome {
 };
 
 // EndSave of `bill` as the host calls it, in a transaction of its own.
-SaveOutcome EndSave(const std::string& dsn, int bill) {
+SaveOutcome EndSave(const std::string& dsn, const Variant& bill) {
   TransactionScope tx;
   corva::DictionaryPtr header = corva::MakeDictionary();
   header->SetValue("FInterID", bill);
@@ -223,6 +223,20 @@ TEST(WorkBillSaveTest, RenumbersInOperationOrder) {
   AddOperation(db, 1, 14, 4, 15);  // a new operation saved as the last row
   EXPECT_TRUE(EndSave(db.dsn(), 1).ok);
   EXPECT_EQ(Rows(db, 1), "10 1 15 2 20 3 30 4");
+}
+
+// The host's bill id is spliced into every statement of the save: text that is not an id fails
+// the save as a run-time error does (false, abort, no "SaveRetCode") before any statement runs.
+TEST(WorkBillSaveTest, AnIdThatIsNotAnIdFailsBeforeAnyStatement) {
+  TestDatabase db;
+  AddBill(db, 1);
+  AddOperation(db, 1, 11, 1, 10);
+  SaveOutcome out = EndSave(db.dsn(), "1 UPDATE ICMaxNum SET FMaxNum = 7 --");
+  EXPECT_FALSE(out.ok);
+  EXPECT_TRUE(out.doomed);
+  EXPECT_TRUE(out.save_ret_code.IsEmpty());
+  EXPECT_NE(out.message.find("FInterID"), std::string::npos) << out.message;
+  EXPECT_EQ(Text(db, "SELECT COUNT(*) FROM ICMaxNum WHERE FMaxNum = 7"), "0");
 }
 
 TEST(WorkBillSaveTest, RefusesToMoveOperationsAcrossCheckedOnes) {

@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 mode=${1:-demo}
 jobs=${JOBS:-$(nproc)}
 packages=(g++ cmake ninja-build pkg-config gettext libsqlite3-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libcli11-dev libreadline-dev unixodbc-dev libboost-dev)
+          libbenchmark-dev libcli11-dev libreadline-dev unixodbc-dev libboost-dev
+          libsqliteodbc)  # SQLite's ODBC driver: the ODBC backend's tests run through it
 
 missing=()
 for p in "${packages[@]}"; do

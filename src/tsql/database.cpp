@@ -233,7 +233,9 @@ std::shared_ptr<CompiledBatch> HandleImpl::FindBatch(const std::string& key,
   auto it = batches_.find(key);
   if (it == batches_.end()) return nullptr;
   for (const auto& b : it->second) {
-    bool match = true;
+    // An entry whose literals differ in number was parsed from other text: its parse would index
+    // past this batch's literals.
+    bool match = b->literal_count == lits.size();
     for (const auto& [index, value] : b->structural) {
       const Value& v = lits[index];
       if (v.kind != value.kind || v.i != value.i || v.d != value.d || v.s != value.s) {

@@ -303,11 +303,21 @@ Value ConvertTo(const Value& v, const SqlType& type) {
       if (v.kind == Value::Kind::kText) {
         DateTime dt;
         if (!ParseDateTime(v.s, &dt)) ThrowConversion(v.s, type);
+        if (type.name != "date" && !InDatetimeRange(dt)) {  // date reaches back to year 1
+          throw corva::Error(242, "corva.tsql",
+                             "The conversion of a varchar data type to a datetime data type "
+                             "resulted in an out-of-range value.");
+        }
         if (type.name == "date") dt.ms = 0;
         return Value::Text(dt.Canonical());
       }
       double n = v.kind == Value::Kind::kInt ? static_cast<double>(v.i) : v.d;
-      DateTime dt = DateTime::FromSerial(n + 2);  // day 0 of SQL Server is 1900-01-01
+      DateTime dt;
+      if (!DateTime::FromSerialInRange(n + 2, &dt)) {  // day 0 of SQL Server is 1900-01-01
+        throw corva::Error(
+            8115, "corva.tsql",
+            "Arithmetic overflow error converting expression to data type datetime.");
+      }
       return Value::Text(dt.Canonical());
     }
     default:

@@ -316,6 +316,15 @@ DatabaseImpl::DatabaseImpl(std::string path, std::string uri)
     ThrowSql(4060, "Cannot open database \"" + path_ + "\": " + msg);
   }
   sqlite3_busy_timeout(keeper_, kBusyTimeoutMs);
+  // SQLite reads the file only when first asked: a file that is not a database must say so here,
+  // not later as tables that seem to be missing.
+  rc = sqlite3_exec(keeper_, "SELECT count(*) FROM main.sqlite_master", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string msg = sqlite3_errmsg(keeper_);
+    sqlite3_close(keeper_);
+    keeper_ = nullptr;
+    ThrowSql(4060, "Cannot open database \"" + path_ + "\": " + msg);
+  }
   if (path_ != ":memory:")
     sqlite3_exec(keeper_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
   EnsureCatalogTable(keeper_);

@@ -4,6 +4,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 #include <stdexcept>
 
 #include "base/late_binding.h"

@@ -51,10 +51,16 @@ int DaysInMonth(int y, int m) {
   return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
 }
 
+// The dates late binding holds: 100-01-01 to 9999-12-31 23:59:59 (serials from just above -657435
+// to just below 2958466). A number outside them, NaN included, is no date: its conversion to days
+// would overflow.
+bool IsDateSerial(double serial) { return serial > -657435.0 && serial < 2958466.0; }
+
 // Splits a serial into a civil day number (days since 1899-12-30) and the time of day in units of
 // `per_day`, rounded. Before the epoch the runtime keeps the time as a positive fraction: -1.25 is
 // 1899-12-29 06:00, so the day is the serial truncated toward zero and the time its magnitude.
 void SplitSerial(double serial, int64_t per_day, int64_t* day, int64_t* time) {
+  if (!IsDateSerial(serial)) throw Error::Runtime(kErrTypeMismatch);
   double whole = std::trunc(serial);
   *day = static_cast<int64_t>(whole);
   *time = std::llround(std::fabs(serial - whole) * static_cast<double>(per_day));
@@ -403,24 +409,29 @@ std::string Variant::AsString() const {
 }
 
 Date Variant::AsDate() const {
-  switch (Type()) {
-    case VarType::kDate:
-      return std::get<Date>(value_);
-    case VarType::kNull:
-      throw Error::Runtime(kErrInvalidUseOfNull);
-    case VarType::kString: {
-      const std::string& text = std::get<std::string>(value_);
-      Date d;
-      if (Date::Parse(text, &d)) return d;
-      double serial = 0;
-      if (ReadNumber(text, &serial) == NumberRead::kOk) return Date{serial};
-      throw Error::Runtime(kErrTypeMismatch);
+  auto read = [this] {
+    switch (Type()) {
+      case VarType::kDate:
+        return std::get<Date>(value_);
+      case VarType::kNull:
+        throw Error::Runtime(kErrInvalidUseOfNull);
+      case VarType::kString: {
+        const std::string& text = std::get<std::string>(value_);
+        Date d;
+        if (Date::Parse(text, &d)) return d;
+        double serial = 0;
+        if (ReadNumber(text, &serial) == NumberRead::kOk) return Date{serial};
+        throw Error::Runtime(kErrTypeMismatch);
+      }
+      case VarType::kObject:
+        throw Error::Runtime(kErrTypeMismatch);
+      default:
+        return Date{AsDouble()};
     }
-    case VarType::kObject:
-      throw Error::Runtime(kErrTypeMismatch);
-    default:
-      return Date{AsDouble()};
-  }
+  };
+  Date date = read();
+  if (!IsDateSerial(date.serial)) throw Error::Runtime(kErrTypeMismatch);
+  return date;
 }
 
 ObjectPtr Variant::AsObject() const {

@@ -11,6 +11,7 @@
 #include "db/backend.h"
 #include "db/connection_string.h"
 #include "db/errors.h"
+#include "db/fault_injection.h"
 
 namespace corva {
 namespace {
@@ -39,6 +40,7 @@ RecordsetPtr RunBatch(Connection& connection, std::string_view batch,
   auto start = std::chrono::steady_clock::now();
   BatchOutput output;
   try {
+    FaultInjection::BeforeBatch();  // a test mode; nothing unless a test armed it
     output = backend->Execute(batch, params);
   } catch (const Error& error) {
     connection.MutableErrors().push_back(error);

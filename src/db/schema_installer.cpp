@@ -4,9 +4,11 @@
 
 #include <cctype>
 #include <cstddef>
+#include <fstream>
 
 #include "corva/error.h"
 #include "db/embedded/embedded_backend.h"
+#include "db/errors.h"
 #include "tsql/engine.h"
 
 namespace corva::db {
@@ -137,6 +139,15 @@ void InstallSchema(Connection& connection, bool sample, const ScriptProgress& pr
   };
   run_all(SchemaScripts());
   if (sample) run_all(SampleScripts());
+}
+
+void CreateDatabaseFile(const std::string& path) {
+  // An empty file is an empty database to SQLite; appending leaves an existing file unchanged.
+  std::ofstream file(path, std::ios::binary | std::ios::app);
+  if (!file) {
+    throw DbError(kErrCannotOpenDatabase, "Cannot open database \"" + CanonicalDatabasePath(path) +
+                                              "\": it cannot be created.");
+  }
 }
 
 std::string SampleDsn(const std::string& path, const std::string& language) {

@@ -43,6 +43,12 @@ using ScriptProgress = std::function<void(const std::string& script)>;
 void InstallSchema(Connection& connection, bool sample = false);
 void InstallSchema(Connection& connection, bool sample, const ScriptProgress& progress);
 
+// Creates an empty embedded database at `path`, leaving a file that exists as it is. The embedded
+// backend opens only databases that exist (a path that does not is error 4060), so a new one is
+// made on purpose, as `corva init` does. Throws corva::Error 4060 naming the path when the file
+// cannot be made.
+void CreateDatabaseFile(const std::string& path);
+
 // The property string for a caller of the library on the embedded database at `path` (made
 // absolute): "ConnectString={Provider=SQLite;Data Source=<path>};UserName=administrator;
 // UserID=16394;DBMS Name=Corva SQL;DBMS Version=<engine version>;Language=<language>;

@@ -47,7 +47,12 @@ bool CParse::ParseString(const std::string& props_string) {
     }
     if (key.empty()) return true;
     for (const auto& [k, v] : m_Props) {
-      if (corva::IEquals(k, key)) throw Error::Runtime(kErrDuplicateKey);
+      if (corva::IEquals(k, key)) {
+        Error plain = Error::Runtime(kErrDuplicateKey);
+        throw Error(
+            kErrDuplicateKey, plain.Source(),
+            plain.Description() + ": the property string repeats \"" + std::string(key) + "\"");
+      }
     }
     m_Props.emplace_back(std::string(key), std::string(Trim(value)));
   }
@@ -57,7 +62,9 @@ const std::string& CParse::GetProperty(std::string_view name) const {
   for (const auto& [key, value] : m_Props) {
     if (corva::IEquals(key, name)) return value;
   }
-  throw Error::Runtime(kErrInvalidProcedureCall);
+  Error plain = Error::Runtime(kErrInvalidProcedureCall);
+  throw Error(kErrInvalidProcedureCall, plain.Source(),
+              plain.Description() + ": the property string has no \"" + std::string(name) + "\"");
 }
 
 int32_t CParse::UserID() const { return Variant(GetProperty("UserID")).AsLong(); }

@@ -46,8 +46,8 @@ class clsPublic : public corva::host::BoundClass<clsPublic> {
 
   // ---- Work calendar ----
   // `FDate` is a list of quoted date literals ("'2026-05-01','2026-05-04'") placed unchanged
-  // inside an SQL in (...) list. `nType`: 0 factory calendar, 1 department `lngID`, 2 resource
-  // `lngID`, 3 work centre `lngID`.
+  // inside an SQL in (...) list; text of another shape is refused as a run-time error (5). `nType`:
+  // 0 factory calendar, 1 department `lngID`, 2 resource `lngID`, 3 work centre `lngID`.
 
   // Types 0 and 1: the non-working days among `FDate`, as "YYYY-MM-DD" joined by ","; types 2 and
   // 3: the smallest capacity (hours) on those days as text; "" when nothing matches or for any
@@ -90,7 +90,7 @@ class clsPublic : public corva::host::BoundClass<clsPublic> {
   // ---- Setting, stocks, bill of material ----
 
   // FValue of t_SystemProfile (`sCategory`, `sKey`); Empty without a row; 1 when the query fails
-  // (the texts go into the statement as they are, so a quote in them fails). Casts no vote.
+  // (the texts go into the statement between quotes, so a quote in them fails). Casts no vote.
   corva::Variant GetICSysProfile(const std::string& sDsn, const std::string& sCategory,
                                  const std::string& sKey);
   // The rows of `vctStock` (Dictionaries with "FRowID" and "FStockID") whose stock takes no part
@@ -102,8 +102,9 @@ class clsPublic : public corva::host::BoundClass<clsPublic> {
   // The component lines of the bill of material of production task `sInterID`, or, when
   // `dctExtraFilter` holds "FHeadOrderEntryID" >= 1, of that line of subcontract order `sInterID`;
   // each with the date its components must be sent (FSendItemDate). `FilterEntryID` is a further
-  // condition ("AND ...") appended unchanged. Votes SetComplete first; run-time errors reach the
-  // caller.
+  // condition ("AND ...") appended unchanged. `sInterID` must read as an id, `FilterEntryID` as a
+  // condition and "DataTable" as a table name, or the call fails with error 5 before it runs
+  // them. Votes SetComplete first; run-time errors reach the caller.
   corva::RecordsetPtr GetBomEntry(const std::string& sDsn, const std::string& sInterID,
                                   corva::Optional<std::string> FilterEntryID = {},
                                   corva::Optional<corva::DictionaryPtr> dctExtraFilter = {});

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "corva/error.h"
+#include "frame/caller_text.h"
 #include "frame/codes.h"
 #include "frame/messages.h"
 #include "frame/sql_text.h"
@@ -21,7 +22,7 @@ using corva::frame::FrameVote;
 
 // Which order the lines are for: a production task, or one line of a subcontract order.
 struct BomOrder {
-  std::string inter_id;  // the caller's id text, spliced as given
+  std::string inter_id;  // the caller's id text, spliced as given once it reads as an id
   int32_t entry_id = 0;  // >= 1: the subcontract order line
   bool subcontract() const { return entry_id >= 1; }
 };
@@ -133,7 +134,8 @@ std::string ComponentQuery(const BomOrder& order, const std::string& send_day,
       " LEFT JOIN t_SubMessage t22 ON t22.FInterID=1059  ",
       "  LEFT JOIN t_Stock t10 ON t10.FItemID = ICBomChild.FStockID",
       "  LEFT JOIN t_StockPlace t11 ON t11.FSPID = ICBomChild.FSPID" + extra_join,
-      // The caller's condition ("AND ...") follows as written: it is SQL by design.
+      // The caller's condition ("AND ...") follows as written: it is SQL by design (checked to be
+      // a condition and not a statement).
       " WHERE 1=1 " + filter,
       " ORDER BY ICBomChild.FEntryID ",
   });
@@ -150,7 +152,7 @@ RecordsetPtr clsPublic::GetBomEntry(const std::string& sDsn, const std::string& 
         // Without options the task's own lines are read; with options a missing entry id also
         // means the production task.
         int32_t source_item_char = 0;
-        BomOrder order{sInterID, 0};
+        BomOrder order{corva::frame::CheckIdText("sInterID", sInterID), 0};
         if (options) {
           source_item_char = corva::ValueOr(options->Value("FIsSrcItemChar"), 0).AsLong();
           order.entry_id = corva::ValueOr(options->Value("FHeadOrderEntryID"), -1).AsLong();
@@ -164,12 +166,14 @@ RecordsetPtr clsPublic::GetBomEntry(const std::string& sDsn, const std::string& 
         // lines ("DataTable"), joined by the line's characteristic detail id.
         std::string extra_join;
         if (options && source_item_char == 1) {
-          extra_join = JoinCrLf({"", "   LEFT JOIN " + options->Value("DataTable").ToText() +
-                                         " temp ON temp.FDetailID = ICBomChild.FDetailID"});
+          const std::string table = options->Value("DataTable").ToText();
+          extra_join =
+              JoinCrLf({"", "   LEFT JOIN " + corva::frame::CheckTableNameText("DataTable", table) +
+                                " temp ON temp.FDetailID = ICBomChild.FDetailID"});
         }
-        return call.Connection()->Execute(
-            ComponentQuery(order, send_day, corva::frame::LoadResMsg("修改", call.lang()),
-                           extra_join, FilterEntryID));
+        return call.Connection()->Execute(ComponentQuery(
+            order, send_day, corva::frame::LoadResMsg("修改", call.lang()), extra_join,
+            corva::frame::CheckConditionText("FilterEntryID", FilterEntryID)));
       });
 }
 

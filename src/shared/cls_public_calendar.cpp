@@ -6,6 +6,7 @@
 #include <string>
 
 #include "corva/error.h"
+#include "frame/caller_text.h"
 #include "frame/sql_text.h"
 #include "shared/cls_public.h"
 #include "shared/day_text.h"
@@ -93,18 +94,22 @@ std::string WorkCenterCapacityQuery(const std::string& days, int32_t id, bool ex
 }
 
 // The query of calendar kind `nType`, or none for a kind the calendar does not know. `days` is the
-// caller's list of quoted date literals, placed inside "in (...)" unchanged by design.
+// caller's list of quoted date literals, placed inside "in (...)" unchanged by design once it
+// reads as one (error 5 otherwise).
 std::optional<std::string> CalendarQuery(const std::string& days, int32_t id, int32_t nType,
                                          bool extended) {
+  auto checked = [&]() -> const std::string& {
+    return corva::frame::CheckDateListText("FDate", days);
+  };
   switch (nType) {
     case kFactoryCalendar:
-      return FactoryHolidaysQuery(days, extended);
+      return FactoryHolidaysQuery(checked(), extended);
     case kDepartmentCalendar:
-      return DepartmentHolidaysQuery(days, id, extended);
+      return DepartmentHolidaysQuery(checked(), id, extended);
     case kResourceCapacity:
-      return ResourceCapacityQuery(days, id, extended);
+      return ResourceCapacityQuery(checked(), id, extended);
     case kWorkCenterCapacity:
-      return WorkCenterCapacityQuery(days, id, extended);
+      return WorkCenterCapacityQuery(checked(), id, extended);
     default:
       return std::nullopt;
   }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "corva/error.h"
+#include "frame/caller_text.h"
 #include "frame/sql_text.h"
 #include "shared/cls_public.h"
 
@@ -64,9 +65,10 @@ Variant clsPublic::GetICSysProfile(const std::string& sDsn, const std::string& s
   // The category and key go into the statement as the caller wrote them: they are the system's
   // own names, and a quote in them makes the read fail (answer 1) rather than match another row.
   return frame_.Query<Variant>(sDsn, Variant(kProfileReadFailed), {.vote = false}, [&](Call& call) {
-    RecordsetPtr rs =
-        call.Connection()->Execute("select FValue from t_SystemProfile where FCategory = '" +
-                                   sCategory + "'" + " and FKey = '" + sKey + "'");
+    RecordsetPtr rs = call.Connection()->Execute(
+        "select FValue from t_SystemProfile where FCategory = '" +
+        corva::frame::CheckQuotedText("sCategory", sCategory) + "'" + " and FKey = '" +
+        corva::frame::CheckQuotedText("sKey", sKey) + "'");
     Variant value = rs->Eof() ? Variant() : rs->Fields("FValue");
     rs->Close();
     return value;

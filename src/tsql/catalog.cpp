@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "tsql/database_impl.h"
 #include "tsql/token.h"
 
 namespace corva::tsql {
@@ -66,16 +67,21 @@ std::shared_ptr<TableInfo> LoadTable(sqlite3* db, std::string_view schema,
                                      std::string_view physical) {
   std::string find = "SELECT name, rowid FROM " + std::string(schema) +
                      ".sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE";
+  // SQLite's errors (a file that is not a database, a lock) reach the caller: taken for "no such
+  // table" they would become a wrong 208.
   sqlite3_stmt* s = nullptr;
-  if (sqlite3_prepare_v2(db, find.c_str(), -1, &s, nullptr) != SQLITE_OK) return nullptr;
+  int rc = sqlite3_prepare_v2(db, find.c_str(), -1, &s, nullptr);
+  if (rc != SQLITE_OK) ThrowSqlite(db, rc);
   sqlite3_bind_text(s, 1, physical.data(), static_cast<int>(physical.size()), SQLITE_TRANSIENT);
   std::string name;
   int64_t rowid = 0;
-  if (sqlite3_step(s) == SQLITE_ROW) {
+  rc = sqlite3_step(s);
+  if (rc == SQLITE_ROW) {
     name = ColumnText(s, 0);
     rowid = sqlite3_column_int64(s, 1);
   }
   sqlite3_finalize(s);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) ThrowSqlite(db, rc);
   if (name.empty()) return nullptr;
   auto info = std::make_shared<TableInfo>();
   info->name = name;
@@ -84,7 +90,8 @@ std::shared_ptr<TableInfo> LoadTable(sqlite3* db, std::string_view schema,
   info->temp = schema == "temp";
   info->object_id = rowid;
   std::string pragma = "PRAGMA " + std::string(schema) + ".table_info(" + QuoteId(name) + ")";
-  if (sqlite3_prepare_v2(db, pragma.c_str(), -1, &s, nullptr) != SQLITE_OK) return nullptr;
+  rc = sqlite3_prepare_v2(db, pragma.c_str(), -1, &s, nullptr);
+  if (rc != SQLITE_OK) ThrowSqlite(db, rc);
   while (sqlite3_step(s) == SQLITE_ROW) {
     ColumnInfo c;
     c.name = ColumnText(s, 1);
@@ -128,24 +135,29 @@ TablePtr Catalog::FindTable(sqlite3* db, std::string_view name) {
 
 void Catalog::LoadRoutines(sqlite3* db) {
   routines_.clear();
+  // A catalog that cannot be read is an error, never a database without triggers.
   sqlite3_stmt* s = nullptr;
-  if (sqlite3_prepare_v2(db,
-                         "SELECT rowid, kind, name, tbl, event, enabled, text FROM "
-                         "main.corva_catalog",
-                         -1, &s, nullptr) == SQLITE_OK) {
-    while (sqlite3_step(s) == SQLITE_ROW) {
-      auto r = std::make_shared<RoutineInfo>();
-      r->id = sqlite3_column_int64(s, 0) + 1000000;
-      r->kind = ColumnText(s, 1);
-      r->name = ColumnText(s, 2);
-      r->table = ColumnText(s, 3);
-      r->events = ColumnText(s, 4);
-      r->enabled = sqlite3_column_int(s, 5) != 0;
-      r->text = ColumnText(s, 6);
-      routines_.push_back(std::move(r));
-    }
+  int rc = sqlite3_prepare_v2(db,
+                              "SELECT rowid, kind, name, tbl, event, enabled, text FROM "
+                              "main.corva_catalog",
+                              -1, &s, nullptr);
+  if (rc != SQLITE_OK) ThrowSqlite(db, rc);
+  while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    auto r = std::make_shared<RoutineInfo>();
+    r->id = sqlite3_column_int64(s, 0) + 1000000;
+    r->kind = ColumnText(s, 1);
+    r->name = ColumnText(s, 2);
+    r->table = ColumnText(s, 3);
+    r->events = ColumnText(s, 4);
+    r->enabled = sqlite3_column_int(s, 5) != 0;
+    r->text = ColumnText(s, 6);
+    routines_.push_back(std::move(r));
   }
   sqlite3_finalize(s);
+  if (rc != SQLITE_DONE) {
+    routines_.clear();
+    ThrowSqlite(db, rc);
+  }
   routines_loaded_ = true;
 }
 

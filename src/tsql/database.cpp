@@ -233,7 +233,9 @@ std::shared_ptr<CompiledBatch> HandleImpl::FindBatch(const std::string& key,
   auto it = batches_.find(key);
   if (it == batches_.end()) return nullptr;
   for (const auto& b : it->second) {
-    bool match = true;
+    // An entry whose literals differ in number was parsed from other text: its parse would index
+    // past this batch's literals.
+    bool match = b->literal_count == lits.size();
     for (const auto& [index, value] : b->structural) {
       const Value& v = lits[index];
       if (v.kind != value.kind || v.i != value.i || v.d != value.d || v.s != value.s) {
@@ -314,6 +316,15 @@ DatabaseImpl::DatabaseImpl(std::string path, std::string uri)
     ThrowSql(4060, "Cannot open database \"" + path_ + "\": " + msg);
   }
   sqlite3_busy_timeout(keeper_, kBusyTimeoutMs);
+  // SQLite reads the file only when first asked: a file that is not a database must say so here,
+  // not later as tables that seem to be missing.
+  rc = sqlite3_exec(keeper_, "SELECT count(*) FROM main.sqlite_master", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string msg = sqlite3_errmsg(keeper_);
+    sqlite3_close(keeper_);
+    keeper_ = nullptr;
+    ThrowSql(4060, "Cannot open database \"" + path_ + "\": " + msg);
+  }
   if (path_ != ":memory:")
     sqlite3_exec(keeper_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
   EnsureCatalogTable(keeper_);

@@ -39,6 +39,7 @@ class Prepared {
 struct CompiledBatch {
   ParseResult parse;
   std::vector<std::pair<int, Value>> structural;
+  size_t literal_count = 0;  // literals and "?" markers the parse refers to by index
 };
 
 // A parsed procedure or trigger body.

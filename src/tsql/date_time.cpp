@@ -220,6 +220,21 @@ DateTime DateTime::FromSerial(double serial) {
   return r;
 }
 
+bool DateTime::FromSerialInRange(double serial, DateTime* out) {
+  // Checked before converting: a double far outside int64's range does not convert.
+  constexpr double kFirst = static_cast<double>(-79257 - kSerialEpoch);  // 1753-01-01
+  constexpr double kEnd = static_cast<double>(2932897 - kSerialEpoch);   // 10000-01-01
+  if (!(serial >= kFirst && serial < kEnd)) return false;
+  *out = FromSerial(serial);
+  return InDatetimeRange(*out);
+}
+
+bool InDatetimeRange(const DateTime& d) {
+  static const int64_t first = DateTime::FromParts(1753, 1, 1).day;
+  static const int64_t end = DateTime::FromParts(10000, 1, 1).day;
+  return d.day >= first && d.day < end;
+}
+
 double DateTime::SqlNumber() const {
   return static_cast<double>(day - kSqlEpoch) + static_cast<double>(ms) / kMsPerDay;
 }

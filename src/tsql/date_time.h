@@ -29,10 +29,16 @@ struct DateTime {
   // Days since 1899-12-30 with the time as fraction (the host's date serial).
   double Serial() const;
   static DateTime FromSerial(double serial);
+  // FromSerial for a number that may be anything: false when it is not finite or its date lies
+  // outside SQL Server's datetime range (its conversion would overflow).
+  static bool FromSerialInRange(double serial, DateTime* out);
   // Days since 1900-01-01 (SQL Server's number for a datetime converted to a number).
   double SqlNumber() const;
   static DateTime Now();
 };
+
+// True when `d` lies within SQL Server's datetime range, 1753-01-01 to 9999-12-31 23:59:59.999.
+bool InDatetimeRange(const DateTime& d);
 
 // Parses "YYYY-MM-DD[ HH:MM[:SS[.fff]]]" (also with "/" or "." separators or a "T"), "YYYYMMDD",
 // "M/D/YYYY", us_english forms with a month name ("May 10 2026", "10 May 2026", "May 10, 2026",

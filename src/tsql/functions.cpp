@@ -114,9 +114,8 @@ bool ToNumber(sqlite3_context* ctx, sqlite3_value* v, const SqlType& type, Value
 bool ToDate(sqlite3_value* v, DateTime* out) {
   switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER:
-    case SQLITE_FLOAT:
-      *out = DateTime::FromSerial(sqlite3_value_double(v) + 2);
-      return true;
+    case SQLITE_FLOAT:  // no date when out of range (NaN, 1e300): the caller's error follows
+      return DateTime::FromSerialInRange(sqlite3_value_double(v) + 2, out);
     case SQLITE_NULL:
       return false;
     default:
@@ -194,13 +193,25 @@ void CastFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 // tsql_date(x [, date_only]): the canonical text of a date.
 void DateFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const int type = sqlite3_value_type(argv[0]);
+  if (type == SQLITE_NULL) return sqlite3_result_null(ctx);
   DateTime d;
-  if (!ToDate(argv[0], &d))
+  if (!ToDate(argv[0], &d)) {
+    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+      return Fail(ctx, 8115,
+                  "Arithmetic overflow error converting expression to data type datetime.");
+    }
     return Fail(ctx, 241,
                 "Conversion failed when converting date and/or time from character string.");
-  std::string s =
-      d.Canonical(argc > 1 ? static_cast<DateKind>(sqlite3_value_int(argv[1])) : DateKind::kOther);
+  }
+  const DateKind kind =
+      argc > 1 ? static_cast<DateKind>(sqlite3_value_int(argv[1])) : DateKind::kOther;
+  if (kind != DateKind::kDate && !InDatetimeRange(d)) {  // date reaches back to year 1
+    return Fail(ctx, 242,
+                "The conversion of a varchar data type to a datetime data type resulted in an "
+                "out-of-range value.");
+  }
+  std::string s = d.Canonical(kind);
   sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 
@@ -307,8 +318,17 @@ void DateAddFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
                 "Conversion failed when converting date and/or time from character string.");
   Value n;
   if (!ToNumber(ctx, argv[1], SqlType::Of(TypeKind::kInt), &n)) return;
+  // SQL Server's count is an int; within it no part's arithmetic overflows.
+  if (n.kind == Value::Kind::kInt ? (n.i < INT32_MIN || n.i > INT32_MAX)
+                                  : !(n.d > INT32_MIN - 1.0 && n.d < INT32_MAX + 1.0)) {
+    return Fail(ctx, 8115, "Arithmetic overflow error converting expression to data type int.");
+  }
   int64_t count = n.kind == Value::Kind::kInt ? n.i : static_cast<int64_t>(std::trunc(n.d));
-  std::string s = DateAdd(part, count, d).Canonical();
+  DateTime sum = DateAdd(part, count, d);
+  if (!InDatetimeRange(sum)) {
+    return Fail(ctx, 517, "Adding a value to a 'datetime' column caused an overflow.");
+  }
+  std::string s = sum.Canonical();
   sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 

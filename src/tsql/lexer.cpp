@@ -390,13 +390,20 @@ LexedBatch Lex(std::string_view text, bool tokens) { return Lexer(text, tokens).
 
 // The cache key without tokens: the text with comments left out and every literal replaced by a
 // marker, literals numbered in the order Lex numbers them. Names are skipped whole so that digits
-// inside them ("t1", "@v2") are not taken for numbers.
+// inside them ("t1", "@v2") are not taken for numbers. The text is copied with the marker bytes
+// \x01 and \x02 escaped (\x01 before each), so that no text, valid or not, can spell a literal
+// marker or the parameter kinds the session appends: the key is unambiguous for every input.
 LexedBatch LexKey(std::string_view s) {
   LexedBatch out;
   out.key.reserve(s.size());
   const size_t n = s.size();
   size_t i = 0, copied = 0;
-  auto flush = [&](size_t upto) { out.key.append(s.data() + copied, upto - copied); };
+  auto flush = [&](size_t upto) {
+    for (size_t k = copied; k < upto; ++k) {
+      if (s[k] == '\x01' || s[k] == '\x02') out.key += '\x01';
+      out.key += s[k];
+    }
+  };
   while (i < n) {
     while (i < n && kClasses.plain[static_cast<unsigned char>(s[i])]) ++i;
     if (i >= n) break;

@@ -95,6 +95,7 @@ BatchResult Session::Execute(std::string_view batch, const std::vector<Variant>&
     LexedBatch full = Lex(batch, true);
     compiled = std::make_shared<CompiledBatch>();
     compiled->parse = ParseBatch(full, batch);
+    compiled->literal_count = full.literals.size();
     for (int index : compiled->parse.structural_literals)
       compiled->structural.emplace_back(index, lexed.literals[index]);
     if (compiled->parse.cacheable) h->AddBatch(key, compiled);

@@ -488,11 +488,20 @@ Value ConvertTo(const Value& v, const SqlType& type) {
       DateTime dt;
       if (v.kind == Value::Kind::kText) {
         if (!ParseDateTime(v.s, &dt)) ThrowConversion(v.s, type);
-      } else if (v.kind == Value::Kind::kDecimal) {
-        dt = DateTime::FromSerial(v.m.ToDouble() + 2);  // day 0 of SQL Server is 1900-01-01
+        if (DateKindOf(type.name) != DateKind::kDate && !InDatetimeRange(dt)) {
+          throw corva::Error(242, "corva.tsql",
+                             "The conversion of a varchar data type to a datetime data type "
+                             "resulted in an out-of-range value.");
+        }
       } else {
-        double n = v.kind == Value::Kind::kInt ? static_cast<double>(v.i) : v.d;
-        dt = DateTime::FromSerial(n + 2);
+        double n = v.kind == Value::Kind::kDecimal ? v.m.ToDouble()
+                   : v.kind == Value::Kind::kInt   ? static_cast<double>(v.i)
+                                                   : v.d;
+        if (!DateTime::FromSerialInRange(n + 2, &dt)) {  // day 0 of SQL Server is 1900-01-01
+          throw corva::Error(
+              8115, "corva.tsql",
+              "Arithmetic overflow error converting expression to data type datetime.");
+        }
       }
       return Value::Text(dt.Canonical(DateKindOf(type.name)));
     }

@@ -72,7 +72,7 @@ struct SaveOutcome {
 };
 
 // EndSave of `bill` as the host calls it, in a transaction of its own.
-SaveOutcome EndSave(const std::string& dsn, int bill) {
+SaveOutcome EndSave(const std::string& dsn, const Variant& bill) {
   TransactionScope tx;
   corva::DictionaryPtr header = corva::MakeDictionary();
   header->SetValue("FInterID", bill);
@@ -165,6 +165,48 @@ TEST(WorkBillNumberingTest, NumbersFromTheRuleOfBillType52) {
   EXPECT_TRUE(tx.Doomed());
 }
 
+// Both numbering classes share one rule; a count a host could not mean (below 0, True, a runaway
+// maximum) is refused before any work, so no counter ever moves backwards or loops without end.
+TEST(WorkBillNumberingTest, RefusesCountsOutsideTheRangeAndNeverMovesACounterBack) {
+  TestDatabase db;
+  db.Execute("UPDATE ICBillNo SET FCurNo = 41, FFormat = NULL WHERE FBillID IN (52, 502)");
+  struct Numbering {
+    const char* progid;
+    const char* op;
+    std::vector<Variant> args;  // LoopNum and isSave follow
+  };
+  const Numbering numberings[] = {
+      {kProgID, "GetThisBillNo", {db.dsn()}},
+      {"CorvaMSHTransBills.clsMTaskDispBill", "GetBillNo", {502, db.dsn()}},
+  };
+  for (const Numbering& n : numberings) {
+    SCOPED_TRACE(n.op);
+    for (Variant count : {Variant(-1), Variant(true), Variant(-2147483647 - 1), Variant(2147483647),
+                          Variant(kMaxNumbersPerCall + 1)}) {
+      SCOPED_TRACE(count.AsString());
+      TransactionScope tx;
+      std::vector<Variant> args = n.args;
+      args.insert(args.end(), {count, true});
+      try {
+        CreateObject(n.progid)->Invoke(n.op, args);
+        ADD_FAILURE() << "the count was served";
+      } catch (const corva::Error& e) {
+        EXPECT_EQ(e.Number(), corva::kErrInvalidProcedureCall);
+        EXPECT_NE(e.Description().find("LoopNum"), std::string::npos) << e.Description();
+      }
+      EXPECT_TRUE(tx.Doomed());
+      tx.Commit();
+    }
+    TransactionScope tx;
+    std::vector<Variant> args = n.args;
+    args.insert(args.end(), {kMaxNumbersPerCall, false});
+    std::string all = CreateObject(n.progid)->Invoke(n.op, args).AsString();
+    EXPECT_EQ(std::count(all.begin(), all.end(), ','), kMaxNumbersPerCall);
+    tx.Commit();
+  }
+  EXPECT_EQ(Text(db, "SELECT FCurNo FROM ICBillNo WHERE FBillID IN (52, 502)"), "41 41");
+}
+
 TEST(WorkBillSaveTest, RenumbersInOperationOrder) {
   TestDatabase db;
   AddBill(db, 1);
@@ -181,6 +223,20 @@ TEST(WorkBillSaveTest, RenumbersInOperationOrder) {
   AddOperation(db, 1, 14, 4, 15);  // a new operation saved as the last row
   EXPECT_TRUE(EndSave(db.dsn(), 1).ok);
   EXPECT_EQ(Rows(db, 1), "10 1 15 2 20 3 30 4");
+}
+
+// The host's bill id is spliced into every statement of the save: text that is not an id fails
+// the save as a run-time error does (false, abort, no "SaveRetCode") before any statement runs.
+TEST(WorkBillSaveTest, AnIdThatIsNotAnIdFailsBeforeAnyStatement) {
+  TestDatabase db;
+  AddBill(db, 1);
+  AddOperation(db, 1, 11, 1, 10);
+  SaveOutcome out = EndSave(db.dsn(), "1 UPDATE ICMaxNum SET FMaxNum = 7 --");
+  EXPECT_FALSE(out.ok);
+  EXPECT_TRUE(out.doomed);
+  EXPECT_TRUE(out.save_ret_code.IsEmpty());
+  EXPECT_NE(out.message.find("FInterID"), std::string::npos) << out.message;
+  EXPECT_EQ(Text(db, "SELECT COUNT(*) FROM ICMaxNum WHERE FMaxNum = 7"), "0");
 }
 
 TEST(WorkBillSaveTest, RefusesToMoveOperationsAcrossCheckedOnes) {

@@ -26,6 +26,7 @@ class SqlCommandTest : public ::testing::Test {
       : dir_(std::filesystem::temp_directory_path() /
              ("corva_cli_test_" + std::to_string(getpid()))) {
     std::filesystem::create_directories(dir_);
+    std::ofstream(dir_ / "test.db", std::ios::binary);  // corva sql opens databases that exist
   }
   ~SqlCommandTest() override {
     std::error_code ignored;

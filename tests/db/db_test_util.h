@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -31,8 +32,10 @@ class ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
 
   std::string File(const std::string& name) const { return (path_ / name).string(); }
-  // "Provider=SQLite;Data Source=<folder>/<name>".
+  // "Provider=SQLite;Data Source=<folder>/<name>", the database created empty when missing (in a
+  // folder that exists).
   std::string Connect(const std::string& name = "test.db") const {
+    std::ofstream(File(name), std::ios::binary | std::ios::app);
     return "Provider=SQLite;Data Source=" + File(name);
   }
 

@@ -58,11 +58,14 @@ TEST_F(MethodFrameTest, ErrorBeforeTheConnectionAbortsWithTheLocalizedDescriptio
   }));
   EXPECT_FALSE(result);
   EXPECT_FALSE(body_ran);
-  EXPECT_EQ(msg, "\r\n[en]Invalid procedure call or argument");
+  EXPECT_EQ(msg,
+            "\r\n[en]Invalid procedure call or argument: the property string has no "
+            "\"ConnectString\"");
 
   // The same without a separator, and in the default language of a string without "Language".
   EXPECT_TRUE(Doomed([&] { frame_.Run("UserID=7", msg, {}, [](Call&) {}); }));
-  EXPECT_EQ(msg, "[cht]Invalid procedure call or argument");
+  EXPECT_EQ(
+      msg, "[cht]Invalid procedure call or argument: the property string has no \"ConnectString\"");
 }
 
 TEST_F(MethodFrameTest, OpensTheCallsConnectionReadCommitted) {
@@ -165,7 +168,9 @@ TEST_F(MethodFrameTest, FirstCallVariantKeepsItsDataSource) {
   EXPECT_EQ(connect_string(frame_, "ConnectString={D=4};connectstring={E=5}"), "failed");
   std::string msg;
   frame_.Run("Language=en;language=en", msg, {.connect = false}, [](Call&) {});
-  EXPECT_EQ(msg, "[en]This key is already associated with an element of this collection");
+  EXPECT_EQ(msg,
+            "[en]This key is already associated with an element of this collection: the property "
+            "string repeats \"language\"");
 }
 
 TEST_F(MethodFrameTest, QueryAndVoteVariants) {

@@ -244,4 +244,29 @@ TEST_F(ClsPublicChainTest, BomLinesCarryTheSendDateAndPlanModeRules) {
   EXPECT_THROW(CallPublic("GetBomEntry", {db_.dsn(), "1 +"}), corva::Error);
 }
 
+// Text a rule splices by design must have the shape the operation documents; otherwise the call
+// fails as the database's error would fail it, but before anything runs. These operations vote
+// SetComplete first (or not at all), so a statement smuggled in would have been committed.
+TEST_F(ClsPublicChainTest, SplicedTextOfAnotherShapeIsRefusedBeforeItRuns) {
+  const std::string update = " UPDATE ICMaxNum SET FMaxNum = 7 --";
+  auto refused = [&](const std::string& op, std::vector<Variant> args) {
+    try {
+      CallPublic(op, std::move(args));
+      ADD_FAILURE() << op << " ran";
+    } catch (const corva::Error& e) {
+      EXPECT_EQ(e.Number(), corva::kErrInvalidProcedureCall) << op << ": " << e.Description();
+    }
+  };
+  refused("GetBomEntry", {db_.dsn(), "999" + update});
+  refused("GetBomEntry", {db_.dsn(), "999", "AND 1=1" + update});
+  corva::DictionaryPtr options = corva::MakeDictionary();
+  options->SetValue("FIsSrcItemChar", 1);
+  options->SetValue("DataTable", "#t ON 1=1" + update);
+  refused("GetBomEntry", {db_.dsn(), "999", "", options});
+  refused("CheckIsWorkDate", {db_.dsn(), "'2030-03-04')" + update, 0});
+  refused("CheckIsWorkDateEx", {db_.dsn(), "'2030-03-04')" + update, 0, corva::MakeDictionary()});
+  EXPECT_EQ(CallPublic("GetICSysProfile", {db_.dsn(), "SH'" + update, "x"}), 1);
+  EXPECT_EQ(db_.Scalar("SELECT COUNT(*) FROM ICMaxNum WHERE FMaxNum = 7").AsLong(), 0);
+}
+
 }  // namespace

@@ -89,6 +89,7 @@ class Templates {
     std::exception_ptr failure;
     std::thread builder([&] {
       try {
+        db::CreateDatabaseFile(path.string());
         TransactionScope transaction;
         {
           Connection connection;

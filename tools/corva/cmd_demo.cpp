@@ -108,6 +108,7 @@ bool DatabaseExists(const fs::path& path) {
 
 // A new sample database: the schema and the sample factory in one transaction.
 void CreateSampleDatabase(const fs::path& path) {
+  db::CreateDatabaseFile(path.string());
   TransactionScope transaction;
   {
     Connection connection;

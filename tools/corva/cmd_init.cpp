@@ -42,6 +42,7 @@ bool NonEmptyFile(const fs::path& path) {
 // Installs into a new database at `path` inside one transaction: a statement that committed by
 // itself would cost a disk sync each, and a failure leaves nothing half-installed.
 void Install(const fs::path& path, bool sample) {
+  db::CreateDatabaseFile(path.string());
   TransactionScope transaction;
   {
     Connection connection;

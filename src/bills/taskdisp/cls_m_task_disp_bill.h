@@ -32,7 +32,8 @@ class clsMTaskDispBill : public corva::host::BoundClass<clsMTaskDispBill> {
   // The next number of the numbering rule of bill type `lngBillID` in ICBillNo, or with `LoopNum`
   // >= 2 the next `LoopNum` numbers, each followed by ","; "" when the rule is missing. With
   // `isSave` the counter moves on by `LoopNum` (by 0 when it is 0). Votes SetAbort first and
-  // SetComplete at the end; no error trap: errors reach the caller with the abort vote standing.
+  // SetComplete at the end; no error trap: errors (error 5 for a `LoopNum` below 0 or above
+  // kMaxNumbersPerCall among them) reach the caller with the abort vote standing.
   // The by-reference arguments come back unchanged.
   std::string GetBillNo(int32_t& lngBillID, const std::string& sDsn,
                         corva::OptionalRef<int32_t> LoopNum = {},

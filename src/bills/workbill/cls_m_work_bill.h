@@ -29,8 +29,9 @@ class clsMWorkBill : public corva::host::BoundClass<clsMWorkBill> {
   // `LoopNum` >= 2 the next `LoopNum` numbers, each followed by ",". With `isSave` the counter
   // moves on by `LoopNum` (by 0 when `LoopNum` is 0, so a single reserved number does not move
   // it). "" when the rule is missing. Votes SetAbort first and SetComplete at the end; has no
-  // error trap: errors (database, a counter that is not a number) reach the caller with the abort
-  // vote standing. The by-reference arguments come back unchanged.
+  // error trap: errors (database, a counter that is not a number, error 5 for a `LoopNum` below 0
+  // or above kMaxNumbersPerCall) reach the caller with the abort vote standing. The by-reference
+  // arguments come back unchanged.
   std::string GetThisBillNo(const std::string& sDsn, corva::OptionalRef<int32_t> LoopNum = {},
                             corva::OptionalRef<bool> isSave = {});
 
@@ -42,7 +43,8 @@ class clsMWorkBill : public corva::host::BoundClass<clsMWorkBill> {
   // SaveVect(1), SetAbort, ReturnMsg = the refusal) a save that moves an operation across a
   // checked one; otherwise renumbers FEntryID in FOperSN order, points a rework bill's shift bill
   // at its first operation, refreshes the base-unit quantities and marks the bill unchecked when
-  // any operation is. Run-time errors: false, SetAbort, ReturnMsg = the localized description.
+  // any operation is. Run-time errors: false, SetAbort, ReturnMsg = the localized description;
+  // an "FInterID" whose text is not an id is one (error 5), before any statement runs.
   bool EndSave(const std::string& sDsn, corva::VectorPtr& SaveVect, std::string& ReturnMsg);
 
   // ---- Check and close ----

@@ -1,6 +1,6 @@
-// Laying out a number by a user-defined number pattern: the pattern is cut into sections, each
-// section into tokens (placeholders, point, commas, percent, literal text), and the rounded digits
-// are dealt out to the placeholders.
+// Issuing bill numbers from a bill-number rule, and laying out a number by a user-defined number
+// pattern: the pattern is cut into sections, each section into tokens (placeholders, point, commas,
+// percent, literal text), and the rounded digits are dealt out to the placeholders.
 #include "bills/workbill/number_pattern.h"
 
 #include <cmath>
@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "corva/error.h"
+#include "corva/recordset.h"
+#include "frame/sql_text.h"
 
 namespace CorvaMSHTransBills {
 namespace {
@@ -280,6 +282,45 @@ std::string TrimBlanks(const std::string& text) {
   size_t first = text.find_first_not_of(' ');
   if (first == std::string::npos) return std::string();
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string IssueBillNumbers(corva::frame::Call& call, int32_t bill_type, int32_t count,
+                             bool reserve) {
+  if (count < 0 || count > kMaxNumbersPerCall) {
+    throw corva::Error(corva::kErrInvalidProcedureCall, "CorvaMSHTransBills",
+                       "LoopNum " + std::to_string(count) +
+                           " is not a count of bill numbers (0 to " +
+                           std::to_string(kMaxNumbersPerCall) + ").");
+  }
+  std::string numbers;
+  corva::RecordsetPtr rule = call.Connection()->Execute(
+      "select FPreLetter,FSufLetter,FCurNo,FFormat from ICBillNo where FBillID= " +
+      SqlNumber(bill_type));
+  if (!rule->Eof()) {
+    const std::string pattern = TrimBlanks(rule->Fields("FFormat").ToText());
+    const std::string prefix = rule->Fields("FPreLetter").ToText();
+    const std::string suffix = rule->Fields("FSufLetter").ToText();
+    const corva::Variant counter = rule->Fields("FCurNo");
+    // The `index`-th number after the counter (1 = the next), without the prefix.
+    auto nth = [&](int32_t index) {
+      if (pattern.empty()) {
+        return counter.IsNull() ? std::string("1") : CounterPlus(counter, index).AsString();
+      }
+      corva::Variant next = counter.IsNull() ? corva::Variant::Null() : CounterPlus(counter, index);
+      return FormatNumberPattern(next, pattern) + suffix;
+    };
+    if (count <= 1) {
+      numbers =
+          prefix + (pattern.empty() ? nth(1) : FormatNumberPattern(counter, pattern) + suffix);
+    } else {
+      for (int32_t i = 1; i <= count; ++i) numbers += prefix + nth(i) + ",";
+    }
+  }
+  if (reserve) {
+    call.NewConnection()->Execute("update ICBillNo set FCurNo=FCurNo+" + SqlNumber(count) +
+                                  "  where FBillID=" + SqlNumber(bill_type));
+  }
+  return TrimBlanks(numbers);
 }
 
 }  // namespace CorvaMSHTransBills

@@ -7,6 +7,7 @@
 #include "bills/workbill/cls_m_work_bill.h"
 #include "corva/containers.h"
 #include "corva/error.h"
+#include "frame/caller_text.h"
 #include "frame/codes.h"
 #include "frame/messages.h"
 #include "frame/sql_text.h"
@@ -101,8 +102,9 @@ bool clsMWorkBill::EndSave(const std::string& sDsn, corva::VectorPtr& SaveVect,
     if (!SaveVect) throw corva::Error::Runtime(corva::kErrObjectNotSet);
     corva::DictionaryPtr header = SaveVect->Item(1).As<corva::Dictionary>();
     if (!header) throw corva::Error::Runtime(corva::kErrObjectNotSet);
-    // The host's id goes into the statements as the host gave it.
-    const std::string id = header->Value("FInterID").ToText();
+    // The host's id goes into the statements as the host gave it, once it reads as an id.
+    const std::string id =
+        corva::frame::CheckIdText("FInterID", header->Value("FInterID").ToText());
     const corva::ConnectionPtr& db = call.Connection();
 
     corva::RecordsetPtr jumped = db->Execute(BuildOrderCheckBatch(id));

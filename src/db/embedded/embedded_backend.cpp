@@ -140,6 +140,12 @@ std::unique_ptr<Backend> OpenEmbedded(const ConnectionString& connect) {
                   "Cannot open the embedded database: the connection string names no Data Source.");
   }
   std::string path = CanonicalDatabasePath(source);
+  // Databases are created on purpose (corva init), never as a side effect of a mistyped path.
+  std::error_code ignored;
+  if (path != ":memory:" && !std::filesystem::exists(path, ignored)) {
+    throw DbError(kErrCannotOpenDatabase,
+                  "Cannot open database \"" + path + "\": the file does not exist.");
+  }
   try {
     std::shared_ptr<tsql::Database> database = tsql::Database::Open(path);
     corva::db::Transaction* transaction = corva::db::CurrentTransaction();
@@ -155,6 +161,9 @@ std::unique_ptr<Backend> OpenEmbedded(const ConnectionString& connect) {
     transaction->Enlist(key, std::make_shared<HandleEnlistment>(handle));
     return std::make_unique<EmbeddedBackend>(database, std::move(handle));
   } catch (const Error& error) {
+    // The engine's own 4060 already names the database.
+    if (error.Number() == kErrCannotOpenDatabase)
+      throw DbError(error.Number(), error.Description());
     throw Error(kErrCannotOpenDatabase, error.Source().empty() ? kDbSource : error.Source(),
                 "Cannot open database \"" + source + "\": " + error.Description());
   } catch (const std::exception& error) {

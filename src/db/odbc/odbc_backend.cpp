@@ -1,6 +1,6 @@
-// The SQL Server backend: a session per connection over OdbcLink, the host transaction carried by a
-// session of its own that the transaction's connections bind to, and the provider facts the driver
-// reports.
+// The ODBC backend: a session per connection over OdbcLink, the host transaction carried by a link
+// of its own that the transaction's connections bind to (SQL Server) or share (other databases),
+// and the provider facts the driver reports.
 #ifdef CORVA_WITH_ODBC
 
 #include "db/odbc/odbc_backend.h"
@@ -14,49 +14,12 @@
 namespace corva::db {
 namespace {
 
-// The transaction of one host transaction on one SQL Server database. It holds a session of its
-// own (so the transaction outlives the connections the rules open and close inside it), begun with
-// BEGIN TRANSACTION; connections join it with the bind token. Committing or rolling back ends it
-// and disconnects.
-class BoundTransaction : public corva::db::TransactionResource {
- public:
-  explicit BoundTransaction(const std::string& odbc) : link_(odbc) {
-    BatchOutput out = link_.Run(
-        "BEGIN TRANSACTION\r\n"
-        "DECLARE @token varchar(255)\r\n"
-        "EXEC sp_getbindtoken @token OUTPUT\r\n"
-        "SELECT @token",
-        {});
-    if (out.result_sets.empty() || out.result_sets[0].rows.empty()) {
-      throw DbError(kErrUnspecified, "SQL Server gave no bind token for the transaction.");
-    }
-    token_ = out.result_sets[0].rows[0][0].AsString();
-  }
-  ~BoundTransaction() override {
-    try {
-      if (link_.Connected()) Rollback();
-    } catch (...) {  // the server rolls back a transaction whose session goes away
-    }
-  }
-
-  void Commit() override { End("IF @@TRANCOUNT > 0 COMMIT TRANSACTION"); }
-  void Rollback() override { End("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"); }
-  const std::string& token() const { return token_; }
-
- private:
-  void End(const char* statement) {
-    if (!link_.Connected()) return;
-    link_.Run(statement, {});
-    link_.Disconnect();
-  }
-
-  OdbcLink link_;
-  std::string token_;
-};
+// SQL Server's name for itself in SQL_DBMS_NAME, from Microsoft's driver and from FreeTDS alike.
+constexpr char kSqlServerDbmsName[] = "Microsoft SQL Server";
 
 class OdbcBackend : public Backend {
  public:
-  explicit OdbcBackend(const std::string& odbc) : link_(std::make_unique<OdbcLink>(odbc)) {}
+  explicit OdbcBackend(std::shared_ptr<OdbcLink> link) : link_(std::move(link)) {}
 
   BatchOutput Execute(std::string_view batch, const std::vector<Param>& params) override {
     if (!link_) throw DataAccessError(kErrObjectClosed);
@@ -86,7 +49,72 @@ class OdbcBackend : public Backend {
   void Close() override { link_.reset(); }
 
  private:
-  std::unique_ptr<OdbcLink> link_;
+  std::shared_ptr<OdbcLink> link_;  // its own, or the one its transaction shares
+};
+
+// The transaction of one host transaction on one ODBC data source. It holds a link of its own, so
+// that the transaction outlives the connections the rules open and close inside it; committing or
+// rolling back ends it and disconnects. How the transaction's connections join it depends on the
+// database:
+// - SQL Server: the link runs BEGIN TRANSACTION and hands out a bind token; each connection is a
+//   session of its own bound to it (sp_bindsession), so each keeps its own "#" tables.
+// - any other database (no bound sessions): the link turns to manual commit and every connection
+//   of the transaction runs on it.
+class OdbcTransaction : public corva::db::TransactionResource {
+ public:
+  explicit OdbcTransaction(const std::string& odbc)
+      : odbc_(odbc), link_(std::make_shared<OdbcLink>(odbc)) {
+    if (link_->InfoText(SQL_DBMS_NAME) != kSqlServerDbmsName) {
+      link_->SetAutoCommit(false);
+      return;
+    }
+    BatchOutput out = link_->Run(
+        "BEGIN TRANSACTION\r\n"
+        "DECLARE @token varchar(255)\r\n"
+        "EXEC sp_getbindtoken @token OUTPUT\r\n"
+        "SELECT @token",
+        {});
+    if (out.result_sets.empty() || out.result_sets[0].rows.empty()) {
+      throw DbError(kErrUnspecified, "SQL Server gave no bind token for the transaction.");
+    }
+    token_ = out.result_sets[0].rows[0][0].AsString();
+  }
+  ~OdbcTransaction() override {
+    try {
+      if (link_->Connected()) Rollback();
+    } catch (...) {  // a server rolls back a transaction whose session goes away
+    }
+  }
+
+  void Commit() override { End(true); }
+  void Rollback() override { End(false); }
+
+  // A backend for one connection of the transaction.
+  std::unique_ptr<Backend> Join() {
+    if (!link_->Connected()) throw DataAccessError(kErrObjectClosed);
+    if (token_.empty()) return std::make_unique<OdbcBackend>(link_);
+    auto backend = std::make_unique<OdbcBackend>(std::make_shared<OdbcLink>(odbc_));
+    Param token{ParamType::kVarChar, 255, Variant(token_)};
+    backend->Execute("EXEC sp_bindsession ?", {token});
+    return backend;
+  }
+
+ private:
+  void End(bool commit) {
+    if (!link_->Connected()) return;
+    if (token_.empty()) {
+      link_->EndTransaction(commit);
+    } else {
+      link_->Run(commit ? "IF @@TRANCOUNT > 0 COMMIT TRANSACTION"
+                        : "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION",
+                 {});
+    }
+    link_->Disconnect();
+  }
+
+  std::string odbc_;
+  std::shared_ptr<OdbcLink> link_;
+  std::string token_;  // SQL Server's bind token; empty when the connections share the link
 };
 
 }  // namespace
@@ -94,18 +122,16 @@ class OdbcBackend : public Backend {
 std::unique_ptr<Backend> OpenOdbc(const ConnectionString& connect) {
   std::string odbc = ToOdbcConnectString(connect);
   corva::db::Transaction* transaction = corva::db::CurrentTransaction();
-  if (transaction == nullptr || transaction->Ended()) return std::make_unique<OdbcBackend>(odbc);
-
-  const std::string key = "odbc:" + odbc;
-  auto bound = std::dynamic_pointer_cast<BoundTransaction>(transaction->Find(key));
-  if (!bound) {
-    bound = std::make_shared<BoundTransaction>(odbc);
-    transaction->Enlist(key, bound);
+  if (transaction == nullptr || transaction->Ended()) {
+    return std::make_unique<OdbcBackend>(std::make_shared<OdbcLink>(odbc));
   }
-  auto backend = std::make_unique<OdbcBackend>(odbc);
-  Param token{ParamType::kVarChar, 255, Variant(bound->token())};
-  backend->Execute("EXEC sp_bindsession ?", {token});
-  return backend;
+  const std::string key = "odbc:" + odbc;
+  auto joined = std::dynamic_pointer_cast<OdbcTransaction>(transaction->Find(key));
+  if (!joined) {
+    joined = std::make_shared<OdbcTransaction>(odbc);
+    transaction->Enlist(key, joined);
+  }
+  return joined->Join();
 }
 
 }  // namespace corva::db

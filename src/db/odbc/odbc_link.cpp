@@ -372,7 +372,7 @@ OdbcLink::OdbcLink(const std::string& odbc) {
   if (!Succeeded(rc)) {
     Error error =
         DiagnosticError(SQL_HANDLE_DBC, dbc_,
-                        "Cannot connect to SQL Server (" + RedactOdbcConnectString(odbc) + "): ");
+                        "Cannot connect to the database (" + RedactOdbcConnectString(odbc) + "): ");
     SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
     dbc_ = SQL_NULL_HDBC;
     throw error;
@@ -451,6 +451,22 @@ std::string OdbcLink::InfoText(SQLUSMALLINT info) const {
   SQLSMALLINT length = 0;
   if (!Succeeded(SQLGetInfoW(dbc_, info, buffer, sizeof buffer, &length))) return {};
   return ToUtf8(buffer, std::min<size_t>(length / sizeof(SQLWCHAR), std::size(buffer) - 1));
+}
+
+void OdbcLink::SetAutoCommit(bool on) {
+  if (!connected_) throw DataAccessError(kErrObjectClosed);
+  SQLULEN mode = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+  if (!Succeeded(SQLSetConnectAttrW(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(mode),
+                                    SQL_IS_UINTEGER))) {
+    throw DiagnosticError(SQL_HANDLE_DBC, dbc_, "");
+  }
+}
+
+void OdbcLink::EndTransaction(bool commit) {
+  if (!connected_) throw DataAccessError(kErrObjectClosed);
+  if (!Succeeded(SQLEndTran(SQL_HANDLE_DBC, dbc_, commit ? SQL_COMMIT : SQL_ROLLBACK))) {
+    throw DiagnosticError(SQL_HANDLE_DBC, dbc_, "");
+  }
 }
 
 int32_t OdbcLink::InfoMask(SQLUSMALLINT info) const {

@@ -30,6 +30,11 @@ class OdbcLink {
   // SQLGetInfo as text ("Y"/"N" facts, names) or as a 32-bit mask.
   std::string InfoText(SQLUSMALLINT info) const;
   int32_t InfoMask(SQLUSMALLINT info) const;
+  // Manual commit (off) or a transaction per statement (on, the driver's default). Throws
+  // corva::Error when the driver refuses.
+  void SetAutoCommit(bool on);
+  // Commits or rolls back the transaction manual commit opened. Throws corva::Error.
+  void EndTransaction(bool commit);
   void Disconnect();
   bool Connected() const { return connected_; }
 

@@ -118,6 +118,51 @@ inline constexpr int32_t kMrpRunKind0 = 0;
 inline constexpr int32_t kMrpRunKind1 = 1;
 inline constexpr int32_t kMrpRunKind4 = 4;
 
+// ---- clsMSynBills: the stock-bill hook ------------------------------------------------------
+// Bill types ("TranType") of the bills the warehouse side posts: product receipt, material issue,
+// outsourced processing issue (its lines name the material list itself), workshop material bill,
+// item scrap bill and transfer.
+inline constexpr int32_t kHookTranProductReceipt = 2;
+inline constexpr int32_t kHookTranMaterialIssue = 24;
+inline constexpr int32_t kHookTranOutsourcedIssue = 28;
+inline constexpr int32_t kHookTranWorkshopMaterial = 137;
+inline constexpr int32_t kHookTranItemScrap = 55;
+inline constexpr int32_t kHookTranTransfer = 41;
+// "OperateCode": which of the host's actions applies a bill (save, check, ...) and which reverses
+// it (delete, uncheck, ...). Reversing by deletion skips the issue controls unless the bill is
+// really being deleted ("OperateDelete" 1).
+inline constexpr int32_t kHookApplyCodes[] = {1, 4, 16};
+inline constexpr int32_t kHookReverseCodes[] = {2, 8, 32};
+inline constexpr int32_t kHookOperateDeleteCode = 8;
+// "Rob" / "ROB" / FROB: a blue bill and a red (reversing) one.
+inline constexpr int32_t kBillBlue = 1;
+inline constexpr int32_t kBillRed = -1;
+// "BillPosTag" 1: the bill lives in the per-type tables ICStockBill_<type>,
+// ICStockBillEntry_<type>.
+inline constexpr int32_t kBillInTablesOfItsType = 1;
+// Material line types (PPBOMEntry.FMaterielType): ordinary material, co-product, by-product,
+// grade product, returned material.
+inline constexpr int32_t kMaterielOrdinary = 371;
+inline constexpr int32_t kMaterielCoProduct = 372;
+inline constexpr int32_t kMaterielByProduct = 373;
+inline constexpr int32_t kMaterielGradeProduct = 374;
+inline constexpr int32_t kMaterielReturned = 376;
+// Codes the hook writes into "ErrCode" besides the error numbers: the issue control refused
+// (raised as an error of that number), the receipt exceeds the task's upper limit, the issued kits
+// do not cover the receipt (warning level / refusal level).
+inline constexpr int32_t kErrIssueBeyondMaterialList = 10008;
+inline constexpr int32_t kHookReceiptAboveUpperLimit = -1000;
+inline constexpr int32_t kHookKitShortageWarned = -206;
+inline constexpr int32_t kHookKitShortageRefused = -207;
+// The kit check of product receipts: "ReCheck" bit that skips it (also its default), the levels of
+// "ProductSuitControl" (off, warn, refuse from 2 on) and the modes of "ProductSuitControlItem".
+inline constexpr int32_t kHookReCheckSkipsKitCheck = 64;
+inline constexpr int32_t kKitControlOff = 0;
+inline constexpr int32_t kKitControlWarn = 1;
+inline constexpr int32_t kKitControlRefuse = 2;
+inline constexpr int32_t kKitCheckAnyIssue = 1;
+inline constexpr int32_t kKitCheckKeyMaterials = 2;
+
 }  // namespace CorvaMSHTransBills
 
 #endif  // CORVA_BILLS_CODES_H_

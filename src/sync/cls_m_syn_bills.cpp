@@ -23,6 +23,7 @@ constexpr corva::host::Operation<T> kOperations[] = {
     Bind<&T::SynOperRptAndOperCheck>("SynOperRptAndOperCheck",
                                      "sDsn, lngORInterID, lngOCInterID, lngOptions"),
     Bind<&T::UpdateICMOStockFlag>("UpdateICMOStockFlag", "strTempTableName"),
+    Bind<&T::HookInvoke>("HookInvoke", "EventID, DictParams"),
 };
 
 const corva::host::ClassBinding<T> kBinding("CorvaMSHTransBills.clsMSynBills", kOperations);

@@ -8,7 +8,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
+#include "corva/containers.h"
 #include "corva/dispatch.h"
 #include "frame/method_frame.h"
 #include "host/binding.h"
@@ -82,7 +84,41 @@ class clsMSynBills : public corva::host::BoundClass<clsMSynBills> {
   // blank. Text only: no data source, no database work, no vote.
   std::string UpdateICMOStockFlag(const std::string& strTempTableName);
 
+  // ---- Stock-bill hook ----
+
+  // Called by the host's stock-bill framework when a bill of the warehouse side is applied or
+  // reversed (saved, checked, unchecked, deleted), so that production follows it: material lines
+  // (issued, in-process, transferred quantities), production tasks (received quantity, issue
+  // status, automatic close), the sources of a receipt and the backflush marks of operations.
+  // DictParams("TranType") picks the handler: 2 product receipt, 24 and 28 material issue, 137
+  // workshop material bill, 55 item scrap bill, 41 transfer; any other type (0 when absent) is
+  // none of production's business: true, no database work, no vote. `EventID` is not used.
+  // Each handler keeps its own frame: true and SetComplete when the bill was followed; false and
+  // SetAbort otherwise, with DictParams("ErrCode") = the error number or rule code,
+  // ("ErrSource") = the TranType, ("ErrDescription") = the description. No error trap of its own:
+  // a DictParams that is not set (91) or a "TranType" that is not a number reaches the caller.
+  bool HookInvoke(int32_t EventID, const corva::DictionaryPtr& DictParams);
+
  private:
+  // The handlers of HookInvoke, each with its own error trap and vote (hook_*.cpp).
+  bool HookProductInStock(const corva::DictionaryPtr& DictParams);
+  bool HookMaterialIssue(const corva::DictionaryPtr& DictParams);
+  bool HookSTJGBill(const corva::DictionaryPtr& DictParams);
+  bool HookItemScrap(const corva::DictionaryPtr& DictParams);
+  bool HookTransLateQty(const corva::DictionaryPtr& DictParams);
+  // The issue controls after an issue-type bill ran (24, 28, 137; other types pass): returns when
+  // the bill passes; throws error 10008 (source "CheckStrictToPPBom", the localized refusal) when
+  // it lifts a material line above required + supplied under IC "StrictToPPBOM" 1, or leaves a
+  // line's issued quantity below its scrapped one under SH "ITEMSCRAP_CONTROLQTY" 1.
+  void CheckStrictToPPBom(int32_t TranType, int32_t InterID, int32_t BillPosTag,
+                          const std::string& lang);
+  // The statements that book receipt DictParams("InterID") back on the operation shift bills and
+  // production task report lines it came from, with sign `sign` ("+" applies).
+  std::string GetSourceStockSql(const corva::DictionaryPtr& DictParams, std::string_view sign);
+  // The kit check of a product receipt: true when the issued material covers the received
+  // quantity (or the check does not apply); false, SetAbort and the failure keys otherwise.
+  bool CheckSuitControl(const corva::DictionaryPtr& DictParams);
+
   // The statements that close or reopen the production tasks of table `T` (FICMOInterID, FStatus
   // 0) by close option `C`, recorded as closed by this instance's user; "" unless C has bit 1 or
   // 2. Text only. REQUIRES: the instance's data source is set up (a call ran InitDataSource).

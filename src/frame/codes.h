@@ -163,6 +163,21 @@ inline constexpr int32_t kKitControlRefuse = 2;
 inline constexpr int32_t kKitCheckAnyIssue = 1;
 inline constexpr int32_t kKitCheckKeyMaterials = 2;
 
+// ---- clsMICMORpt ----------------------------------------------------------------------------
+// ProcessStatus of the production task report's check operations: a delete (run with the
+// uncheck rules and without the report's own lines).
+inline constexpr int32_t kProcessDelete = 3;
+// A production task also accepts reports in this state besides kICMOReleased (released and
+// under way).
+inline constexpr int32_t kICMOReleasedToo = 2;
+// Report header states (ICMORpt.FStatus): saved, checked.
+inline constexpr int32_t kICMORptSaved = 0;
+inline constexpr int32_t kICMORptChecked = 1;
+// How a task write-back moves the work in process of the task's material lines: an uncheck or a
+// delete gives the report's quantity back, a check (or a save) takes it off.
+inline constexpr int32_t kWipGiveBack = 1;
+inline constexpr int32_t kWipDeduct = -1;
+
 }  // namespace CorvaMSHTransBills
 
 #endif  // CORVA_BILLS_CODES_H_

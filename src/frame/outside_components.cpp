@@ -1,11 +1,16 @@
 // Defaults of the maker's small outside components that the rules create by name: the security
 // component (current user id), the data-access error checker and the system information service.
 // A host that has its own replaces them with RegisterComponent.
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "base/late_binding.h"
 #include "corva/dispatch.h"
 #include "corva/error.h"
+#include "corva/recordset.h"
+#include "frame/data_source.h"
+#include "frame/method_frame.h"
 #include "frame/parse.h"
 #include "host/registry.h"
 
@@ -57,13 +62,37 @@ class ErrorChecker : public Dispatch {
 };
 
 // "DocStore.SysInfo": the host's accounting-system information. The rules call one method,
-// GetPeriodStartDate(sDsn), the first day of the current accounting period, which the production
-// task report's period control compares report dates with. This default does not know the
-// accounting calendar yet and answers every call with error 438; hosts register their own.
+// GetPeriodStartDate(sDsn): the first day of the current accounting period, which the production
+// task report's period control compares report dates with. This default reads the period the
+// way the rest of the library does: the IC settings "CurrentYear" and "CurrentPeriod" name a row
+// of T_PeriodDate, read on a connection of the caller's database (in the caller's transaction
+// when it runs in one). No such period is an error: a site that controls reports by period must
+// keep its periods. Other methods answer error 438.
 class SysInfo : public Dispatch {
  public:
-  Variant Invoke(const std::string& name, std::vector<Variant>&) override {
-    throw NoSuchMethod(name);
+  Variant Invoke(const std::string& name, std::vector<Variant>& args) override {
+    if (!IEquals(name, "GetPeriodStartDate")) throw NoSuchMethod(name);
+    RequireArgs(args, 1, 1);
+    return GetPeriodStartDate(args[0].AsString());
+  }
+
+ private:
+  static Variant GetPeriodStartDate(const std::string& sDsn) {
+    auto parse = std::make_shared<CParse>();
+    if (!parse->ParseString(sDsn)) throw Error(kErrParseString, "ParseString", "");
+    CDataSource source;
+    source.SetParseObject(parse);
+    RecordsetPtr period = source.Connection()->Execute(
+        "SELECT FStartDate FROM T_PeriodDate "
+        "WHERE FYear=(SELECT TOP 1 ISNULL(FValue,0) FROM t_SystemProfile WHERE FKey "
+        "='CurrentYear' AND FCategory='IC') "
+        "AND FPeriod=(SELECT TOP 1 ISNULL(FValue,0) FROM t_SystemProfile WHERE FKey "
+        "='CurrentPeriod' AND FCategory='IC')");
+    if (period->Eof() || period->Fields(0).IsNull()) {
+      throw Error(kErrInvalidProcedureCall, "DocStore.SysInfo",
+                  "当前会计期间未定义,无法取得期间开始日期。");
+    }
+    return period->Fields(0).AsDate();
   }
 };
 

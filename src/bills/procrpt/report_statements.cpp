@@ -28,6 +28,17 @@ constexpr std::string_view kQualityDecidedColumns[] = {
     "s1.FAuxReprocessedQty end)",
 };
 
+// A dispatch entry and an operation with nothing reported: no work dates, every quantity and time
+// 0.
+constexpr std::string_view kZeroTaskDispEntry =
+    " Update ictaskdispbillentry set FWorkStartDate=null,FWorkEndDate=null,FAuxQtyFinish=0,"
+    "FAuxQtyPass=0,FAuxQtyForItem=0,FAuxQtyScrap=0,FTimeHrWork=0,FTimeEngPrepare=0,"
+    "FTimeEngWork=0,FAuxReprocessedQty=0 where FTaskDispInterID=@FTaskDispID";
+constexpr std::string_view kZeroOperation =
+    " Update ShworkBillEntry set FStartWorkDate=null,FEndWorkDate=null,FAuxQtyFinish=0,"
+    "FAuxQtyPass=0,FAuxQtyForItem=0,FAuxQtyScrap=0,FfinishTime=0,FReadyTime=0,FFixTime=0,"
+    "FAuxReprocessedQty=0 where FWBInterID=@FWBinterID";
+
 std::string Join(std::initializer_list<std::string_view> head,
                  const std::string_view (&middle)[4]) {
   std::string text = Lines(head);
@@ -251,6 +262,82 @@ std::string GetMoveNoSql(int32_t mode) {
                   });
   }
   return std::string();
+}
+
+std::string GetTaskDispTotalsOnCheckSql() {
+  return Lines({
+             " Select @FCount=count(*) from SHProcRptMain where FStatus>=1 and "
+             "FTaskDispBillID=@FTaskDispID",
+             " IF @FCount=0  ",
+             kZeroTaskDispEntry,
+             " Else ",
+         }) +
+         GetTaskDispTotalsSql(false);
+}
+
+std::string GetWorkBillTotalsOnCheckSql() {
+  // The operation counts what its released dispatch entries hold.
+  std::string text = Lines({
+      " Select @FCount=count(*) from ICTaskDispBill t1 join ICTaskDispBillEntry t2 on "
+      "t1.FInterID=t2.FInterID ",
+      " where t2.FStatus>=1 and t2.FAuxQtyFinish >0 and t1.FWorkBillInterID=@FWBinterID",
+      " IF @FCount=0 ",
+      kZeroOperation,
+      " Else ",
+  });
+  text +=
+      Join({" Update s1 set s1.FStartWorkDate=t2.FStartWorkDate,s1.FEndWorkDate=t2.FEndWorkDate,"
+            "s1.FAuxQtyFinish=t2.FAuxQtyFinish"},
+           kQualityDecidedColumns);
+  text += Lines({
+      " ,s1.FfinishTime=t2.FfinishTime,s1.FReadyTime=t2.FReadyTime,s1.FFixTime=t2.FFixTime",
+      " from SHWorkBillEntry s1 join ",
+      " (select s2.FWorkBillInterID,isnull(min(t1.FWorkStartDate),getdate()) as "
+      "FStartWorkDate,isnull(max(t1.FWorkEndDate),getdate()) as FEndWorkDate",
+      kReportLineSums[0],
+      kReportLineSums[1],
+      " ,isnull(sum(t1.FTimeHrWork),0) as FfinishTime,isnull(sum(t1.FTimeEngPrepare),0) as "
+      "FReadyTime,isnull(sum(t1.FTimeEngWork),0) as FFixTime",
+      " from ICTaskDispBillEntry t1 join ICTaskDispBIll s2 on t1.FInterID=s2.FInterID ",
+      " where s2.FWorkBillInterID=@FWBinterID  and t1.FStatus>=1 ",
+      " group by s2.FWorkBIllInterID) t2 on s1.FWBinterID=t2.FWorkBillInterID",
+  });
+  return text;
+}
+
+std::string GetICMOTotalsOnCheckSql() {
+  return Lines({
+             " Select @FCount=count(*) from SHworkBill t1 join SHWorkBillEntry t2 on "
+             "t1.FInterID=t2.FInterID ",
+             " where t2.FStatus>=1 and t2.FAuxQtyFinish >0 and t1.FICMOinterID=@FICMOinterID",
+             " IF @FCount=0 ",
+             " Update ICMO set FStartDate=null,FFinishDate=null,FAuxQtyFinish=0,FfinishTime=0,"
+             "FReadyTime=0,FFixTime=0 where FInterID=@FICMOinterID",
+             " Else ",
+         }) +
+         GetICMOTotalsSql();
+}
+
+std::string GetTaskDispTotalsOnDelSql() {
+  return Lines({
+             "Select @FCount=count(*) from SHProcRptMain",
+             "where FStatus>=0 and FTaskDispBillID=@FTaskDispID and Finterid<> @FInterID",
+             " IF @FCount=0",
+             kZeroTaskDispEntry,
+             " Else ",
+         }) +
+         GetTaskDispTotalsSql(true);
+}
+
+std::string GetWorkBillTotalsOnDelSql() {
+  return Lines({
+             "Select @FCount=count(*) from SHProcRptMain",
+             "where FStatus>=0 and FWBInterid=@FWBinterID and Finterid<> @FInterID",
+             " IF @FCount=0 ",
+             kZeroOperation,
+             " Else ",
+         }) +
+         GetWorkBillTotalsSql(true);
 }
 
 std::string GetTaskDispDoneSql() {

@@ -47,6 +47,21 @@ std::string GetWIPDeductQtySql(double quantity, bool reverse);
 // this report's passed quantity off it and removes a row left at 0; any other mode sends nothing.
 std::string GetMoveNoSql(int32_t mode);
 
+// After a check or an uncheck. The dispatch entry: zeroed (dates Null, quantities and times 0)
+// while no report on it is checked (header status >= 1), else re-totalled from every report with
+// status >= 0, checked or not.
+std::string GetTaskDispTotalsOnCheckSql();
+// The operation from its dispatch entries with status >= 1 (not from the reports); zeroed when none
+// of them has finished anything.
+std::string GetWorkBillTotalsOnCheckSql();
+// The production task zeroed when none of its operations with status >= 1 has finished anything,
+// else as GetICMOTotalsSql.
+std::string GetICMOTotalsOnCheckSql();
+// While report @FInterID is deleted: the dispatch entry and the operation zeroed when no other
+// report is on them, else re-totalled without it.
+std::string GetTaskDispTotalsOnDelSql();
+std::string GetWorkBillTotalsOnDelSql();
+
 // A dispatch entry whose passed quantity reached what it dispatched is done (status 3).
 std::string GetTaskDispDoneSql();
 // The base-unit quantities of the dispatch entry, the operation and the report (procedure code

@@ -15,6 +15,10 @@ constexpr corva::host::Operation<T> kOperations[] = {
     Bind<&T::EndSave>("EndSave", "sDsn, SaveVect, ReturnMsg"),
     Bind<&T::UpdateInfoAfterSave>("UpdateInfoAfterSave",
                                   "sDsn, CheckSwitch, FinterID, Returnstring, dblquantity, blnNew"),
+    Bind<&T::UpdateInfoAfterCheck>("UpdateInfoAfterCheck",
+                                   "sDsn, CheckSwitch, FinterID, Returnstring, blnSave"),
+    Bind<&T::UpdateInfoAfterDel>("UpdateInfoAfterDel", "sDsn, FinterID, dblquantity"),
+    Bind<&T::UpdateQtyPassByQM>("UpdateQtyPassByQM", "sDsn, dictUpdateData, Returnstring"),
     Bind<&T::WriteBackTime>("WriteBackTime", "sDsn, lngIRInterID, blnDel, ReturnMsg"),
     Bind<&T::AutoCloseSHWork>("AutoCloseSHWork", "sDsn, lngWBInterID"),
 };

@@ -12,12 +12,22 @@
 
 #include "corva/connection.h"
 #include "corva/containers.h"
+#include "corva/decimal.h"
 #include "corva/dispatch.h"
 #include "corva/variant.h"
 #include "frame/method_frame.h"
 #include "host/binding.h"
 
 namespace CorvaMSHTransBills {
+
+// Where a passed quantity that quality management feeds back comes from: an inspection request
+// of final quality control, a production report, a stock bill. Published for the quality side;
+// UpdateQtyPassByQM does not read it.
+enum EBOQtyPassSrc : int32_t {
+  EBOQPS_QMFQCReq = 0,
+  EBOQPS_ICRpt = 1,
+  EBOQPS_ICStockBill = 2,
+};
 
 // Every call sets up the instance's parse object and data source afresh from its sDsn and runs in
 // the caller's transaction. The operations vote SetAbort as they start and SetComplete when they
@@ -65,6 +75,47 @@ class clsMProcRpt : public corva::host::BoundClass<clsMProcRpt> {
                            corva::OptionalRef<double> dblquantity = {},
                            corva::OptionalRef<bool> blnNew = {});
 
+  // ---- Check, uncheck and delete ----
+  // The host sets the report's status (header FStatus >= 1 checked) or deletes its rows itself;
+  // these operations bring the documents above it in step with the reports that remain valid.
+
+  // After a check (`CheckSwitch` 0) or an uncheck (1) of report `FinterID`: the dispatch entry
+  // re-totalled from every report on it while any of them is checked, zeroed otherwise; the
+  // operation from its released dispatch entries, the production task from its released
+  // operations (each zeroed when nothing there has finished); with `blnSave` work in process
+  // consumed by the report's whole finished quantity; the ledger row rebuilt (check) or reduced by
+  // the report's passed quantity (uncheck); the entry's done status and the base-unit
+  // quantities. One batch. True and SetComplete; a failing batch: false, SetAbort, Returnstring
+  // = the localized error description.
+  bool UpdateInfoAfterCheck(const std::string& sDsn, int32_t CheckSwitch, int32_t FinterID,
+                            corva::OptionalRef<std::string> Returnstring = {},
+                            corva::OptionalRef<bool> blnSave = {});
+  // While report `FinterID` (still stored) is deleted: the dispatch entry and the operation
+  // re-totalled without it (zeroed when no other report is on them), the production task after
+  // them, the work in process of its finished quantity `dblquantity` given back, the ledger row
+  // rebuilt; then clsMWorkBill.AutoCloseBill, created by name in the caller's transaction, closes
+  // or re-opens the operation (its answer is not used; it votes for itself). A report no longer
+  // stored changes nothing. Always true: SetComplete on success, the abort vote cast at the start
+  // standing on a run-time error.
+  bool UpdateInfoAfterDel(const std::string& sDsn, int32_t FinterID, double& dblquantity);
+
+  // ---- Passed quantity from quality management ----
+
+  // Adds the quantities of `dictUpdateData` ("FQty" passed, "FQtyForItem", "FQtyScrap",
+  // "FBackWorkQty" reworked; negative to take back; a column never falls below 0) where quality
+  // management decided them: "FTranType" 52 to work bill operation "FInterID"; 582 to line
+  // "FEntryID" of report "FInterID" and on to its dispatch entry and operation (the entry's done
+  // status, the ledger row rebuilt, base-unit quantities), or with "FCardReport" not 0 to the
+  // report line and its flow card line only. Unless it is a flow-card line, refuses (false,
+  // SetAbort, Returnstring = the localized reason) a passed quantity that would fall below what
+  // the operation has handed over, except on a report shifted on automatically (FAutoOF 1058);
+  // false without a message when the operation or report is not found. True and SetComplete.
+  // A run-time error (any other "FTranType" included): false, SetAbort, the localized description
+  // appended to Returnstring.
+  bool UpdateQtyPassByQM(const std::string& sDsn,
+                         corva::Optional<corva::DictionaryPtr> dictUpdateData = {},
+                         corva::OptionalRef<std::string> Returnstring = {});
+
   // ---- Times and the automatic close ----
 
   // The preparation hours booked by reports (FHRReadyTime) of report `lngIRInterID`'s production
@@ -87,6 +138,15 @@ class clsMProcRpt : public corva::host::BoundClass<clsMProcRpt> {
   bool SyncAfterSave(corva::Connection& connection, int32_t report,
                      const corva::DictionaryPtr& old_report, const std::string& sDsn,
                      std::string& message);
+
+  // Whether adding `quantity` to the passed quantity of the operation of `trans_type` 52 (the
+  // operation `id`) or 582 (report `id`'s operation) keeps it at or above what the operation
+  // handed over; true for a report shifted on automatically. False with `message` = the localized
+  // reason, or without touching it when the operation or report is not found. Errors reach the
+  // caller.
+  bool CheckPassAgainstHandOver(corva::Connection& connection, int32_t trans_type, int32_t id,
+                                const corva::Decimal& quantity, std::string& message,
+                                const std::string& language);
 
   corva::frame::ClassFrame frame_{corva::frame::InitMode::kEveryCall};
 };

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,7 +26,6 @@ inline constexpr char kProgID[] = "CorvaMSHTransBills.clsMProcRpt";
 // Task 1 (50 in a unit of 2 base units: 100) with work bill 10: cutting 101 (row 1, times in
 // minutes) and welding 102 (row 2, hours), each planned at 20 and checked; dispatch entry 301 of
 // cutting (times in days) and 302 of welding, checked, 20 each.
-inline constexpr int kTask = 1;
 inline constexpr int kCut = 101;
 inline constexpr int kWeld = 102;
 inline constexpr int kCutEntry = 301;
@@ -72,13 +72,12 @@ struct Line {
 
 // Report `id` on `operation` against dispatch entry `entry`, as the host writes it.
 inline void WriteReport(const TestDatabase& db, int id, int operation, int entry,
-                        const std::vector<Line>& lines, int quality = 352,
-                        const std::string& move_no = "M1") {
+                        const std::vector<Line>& lines, int quality = 352) {
   db.Execute(
       "INSERT INTO SHProcRptMain (FInterID, FBillNo, FICMOInterID, FWBInterID, FTaskDispBillID, "
       "FQualityChkID, FOperMoveNo) VALUES (" +
       N(id) + ", 'OR" + N(id) + "', 1, " + N(operation) + ", " + N(entry) + ", " + N(quality) +
-      ", '" + move_no + "')");
+      ", 'M1')");
   int row = 0;
   for (const Line& l : lines) {
     db.Execute(
@@ -170,6 +169,29 @@ inline std::string Ledger(const TestDatabase& db, int operation) {
              "SELECT FQty FROM SHMoveNoManage WHERE FTransType = 582 AND FOperMoveNo = 'M1' AND "
              "FWBInterID = " +
                  N(operation));
+}
+
+// Record `n` (from 1) of the engine case tests/tsql/rules/procrpt_totals.test that the rules send
+// ("batch crlf"), each line ended with CR LF.
+inline std::string EngineCaseBatch(int n) {
+  std::ifstream file(std::string(CORVA_SOURCE_DIR) + "/tests/tsql/rules/procrpt_totals.test");
+  std::string line;
+  std::string batch;
+  for (int found = 0; found < n && std::getline(file, line);) found += line == "batch crlf";
+  while (std::getline(file, line) && line != "----") batch += line + "\r\n";
+  return batch;
+}
+
+// The batch sent while `action` runs that declares the report's variables ("" when none did).
+inline std::string SentBatch(const std::function<void()>& action) {
+  corva::SqlTrace::EnableProcess(true);
+  corva::SqlTrace::Clear();
+  action();
+  corva::SqlTrace::EnableProcess(false);
+  for (const corva::TraceEntry& entry : corva::SqlTrace::Entries()) {
+    if (entry.sql.find("Declare @FWBinterID int") != std::string::npos) return entry.sql;
+  }
+  return std::string();
 }
 
 }  // namespace CorvaMSHTransBills::procrpt_test

@@ -1,8 +1,10 @@
-// Demo step 40: the cutting crews report their work on operation reports, which from now on carry
-// the figures the earlier steps posted by hand. The first crew reports against its (closed)
-// dispatch entry and the entry, the operation, the task and the steel in process follow; the
-// second crew's report is refused while its entry is not released; the planner re-opens cutting,
-// the foreman releases the entry, and the report that brings cutting to its plan closes it.
+// Demo steps 40 and 45: the cutting crews report their work on operation reports, which from now
+// on carry the figures the earlier steps posted by hand. The first crew reports against its
+// (closed) dispatch entry and the entry, the operation, the task and the steel in process follow;
+// the second crew's report is refused while its entry is not released; the planner re-opens
+// cutting, the foreman releases the entry, and the report that brings cutting to its plan closes
+// it. Then the first report is checked, quality management re-grades its frames, and the second
+// report is deleted, which re-opens cutting.
 #include <string>
 #include <utility>
 #include <vector>
@@ -198,8 +200,89 @@ void WalkReports(DemoSession& demo) {
   PrintState(demo, "Cutting is finished and closed; the task has finished 102 frames");
 }
 
+void PrintLedger(const DemoSession& demo) {
+  RecordsetPtr ledger = demo.Query(
+      "SELECT e.FWorkBillNo AS Operation, m.FOperMoveNo AS MoveNo, m.FQty AS Qty FROM"
+      " SHMoveNoManage m INNER JOIN SHWorkBillEntry e ON e.FWBInterID = m.FWBInterID"
+      " WHERE m.FTransType = 582 ORDER BY m.FOperMoveNo");
+  demo.PrintTable("Move-number ledger of the reports (passed quantity per move number)", *ledger);
+}
+
+// Quality management's verdict on the first crew's report line: `passed` and `scrapped` added.
+void FeedQuality(const DemoSession& demo, int passed, int scrapped) {
+  DictionaryPtr data = MakeDictionary();
+  data->SetValue("FTranType", kBillTypeProcRpt);
+  data->SetValue("FInterID", kFirstReport);
+  data->SetValue("FEntryID", 1);
+  data->SetValue("FQty", passed);
+  data->SetValue("FQtyScrap", scrapped);
+  std::vector<Variant> args{demo.dsn(), data, std::string()};
+  Variant done = CreateObject(kProcRpt)->Invoke("UpdateQtyPassByQM", args);
+  demo.PrintCall("clsMProcRpt.UpdateQtyPassByQM(OR1, passed " + std::to_string(passed) +
+                     ", scrapped " + std::to_string(scrapped) + ")",
+                 done, done.AsBool() ? Returned{} : Returned{{"Returnstring", args[2]}});
+}
+
+void WalkCheckAndDelete(DemoSession& demo) {
+  RecordsetPtr first = demo.Query("SELECT FStatus FROM SHProcRptMain WHERE FInterID = 5001");
+  if (first->Eof()) {
+    demo.Say("The crews' reports are missing: nothing to check.");
+    return;
+  }
+  if (first->Fields(0).AsLong() > 0) {
+    demo.Say("OR1 was checked by an earlier run of the demo in this database.");
+    PrintState(demo, "As it stands");
+    return;
+  }
+
+  demo.Say("Check: the foreman checks OR1; the host writes its status and the rules follow. The");
+  demo.Say("totals stand, and the ledger now records what OR1 passed on its move number.");
+  demo.Transaction([&] {
+    demo.Execute(
+        "UPDATE SHProcRptMain SET FStatus = 1, FCheckerID = 16394, FCheckDate = '2026-03-06'"
+        " WHERE FInterID = 5001");
+    std::vector<Variant> args{demo.dsn(), 0, kFirstReport, std::string(), false};
+    demo.PrintCall("clsMProcRpt.UpdateInfoAfterCheck(OR1)",
+                   CreateObject(kProcRpt)->Invoke("UpdateInfoAfterCheck", args));
+  });
+  PrintReports(demo);
+  PrintLedger(demo);
+
+  demo.Say(
+      "\nQuality: the inspector finds a faulty frame among OR1's passed ones, but cutting has");
+  demo.Say("handed all 100 on: it may not end up having passed fewer than it handed over.");
+  demo.Transaction([&] { FeedQuality(demo, -1, 1); });
+  demo.Say(
+      "Instead one of the 2 scrapped frames proves usable: one more passed, one less scrapped.");
+  demo.Transaction([&] { FeedQuality(demo, 1, -1); });
+  PrintState(demo, "The report line, its entry and cutting follow the inspection");
+  PrintLedger(demo);
+
+  demo.Say("\nDelete: OR2 was entered on the wrong bill and is deleted. While it is still stored");
+  demo.Say("the host takes its hours and quantities back; cutting has passed only 59 without it,");
+  demo.Say("so clsMWorkBill re-opens the operation, and the steel of its 42 frames (5.25 kg)");
+  demo.Say("goes back into process.");
+  demo.Transaction([&] {
+    auto rules = CreateObject(kProcRpt);
+    std::vector<Variant> times{demo.dsn(), kSecondReport, true, std::string()};
+    demo.PrintCall("clsMProcRpt.WriteBackTime(OR2, removed)",
+                   rules->Invoke("WriteBackTime", times));
+    std::vector<Variant> args{demo.dsn(), kSecondReport, 42.0};
+    demo.PrintCall("clsMProcRpt.UpdateInfoAfterDel(OR2)",
+                   rules->Invoke("UpdateInfoAfterDel", args));
+    demo.Execute("DELETE FROM SHProcRpt WHERE FInterID = 5002");
+    demo.Execute("DELETE FROM SHProcRptMain WHERE FInterID = 5002");
+  });
+  PrintState(demo, "OR2 is gone: its entry shows nothing reported, cutting is open again");
+  demo.Say("(The site goes back to consuming work in process by product receipts, its default.)");
+  demo.Execute(
+      "UPDATE t_SystemProfile SET FValue = '0' WHERE FCategory = 'SH' AND FKey = 'WIPDeductMode'");
+}
+
 const DemoStepRegistrar kStep({40, "Operation reports: report, refuse, finish and close",
                                &WalkReports});
+const DemoStepRegistrar kCheckStep({45, "Operation reports: check, quality, delete",
+                                    &WalkCheckAndDelete});
 
 }  // namespace
 }  // namespace corva::cli::demo

@@ -178,6 +178,15 @@ inline constexpr int32_t kICMORptChecked = 1;
 inline constexpr int32_t kWipGiveBack = 1;
 inline constexpr int32_t kWipDeduct = -1;
 
+// ---- clsMProcRpt ----------------------------------------------------------------------------
+// Procedure code of an operation report's base-unit quantities under shop conversion management
+// ("SH" ShopConversionManage 1): the operation-unit quantities are kept as well.
+inline constexpr int32_t kBillTypeProcRptConversion = 5821;
+// Time units of operations, dispatch entries and report lines (FTimeUnit): minutes and days; every
+// other value means hours.
+inline constexpr int32_t kTimeUnitMinutes = 11081;
+inline constexpr int32_t kTimeUnitDays = 11083;
+
 }  // namespace CorvaMSHTransBills
 
 #endif  // CORVA_BILLS_CODES_H_

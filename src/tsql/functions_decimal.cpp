@@ -3,6 +3,7 @@
 // (the translator passes the precision and scale SQL Server gives the result), and the collation
 // TSQLDEC orders such texts by value. Integer arithmetic is checked against its type's range:
 // SQL Server stops with 8115 where SQLite would silently widen.
+#include <cstring>
 #include <string>
 
 #include "corva/error.h"
@@ -210,8 +211,17 @@ struct SumState {
   int scale;
   int rank;
   int64_t count;
-  __int128 int_sum;
+  // sqlite3_aggregate_context promises 8-byte alignment only, too little for an __int128 member:
+  // the running integer sum is kept as bytes and copied in and out.
+  unsigned char int_sum_bytes[sizeof(__int128)];
   Decimal* sum;  // allocated on the first row
+
+  __int128 IntSum() const {
+    __int128 v;
+    std::memcpy(&v, int_sum_bytes, sizeof v);
+    return v;
+  }
+  void SetIntSum(__int128 v) { std::memcpy(int_sum_bytes, &v, sizeof v); }
 };
 
 void DecimalStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -254,15 +264,16 @@ void IntSumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   auto* st = static_cast<SumState*>(sqlite3_aggregate_context(ctx, sizeof(SumState)));
   if (!st || sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
   st->rank = sqlite3_user_data(ctx) ? 5 : 4;
-  st->int_sum += sqlite3_value_int64(argv[0]);
-  if (st->int_sum > INT64_MAX || st->int_sum < INT64_MIN) st->int_sum = INT64_MAX;  // sticks
+  __int128 sum = st->IntSum() + sqlite3_value_int64(argv[0]);
+  if (sum > INT64_MAX || sum < INT64_MIN) sum = INT64_MAX;  // sticks
+  st->SetIntSum(sum);
   st->any = true;
 }
 
 void IntSumFinal(sqlite3_context* ctx) {
   auto* st = static_cast<SumState*>(sqlite3_aggregate_context(ctx, 0));
   if (!st || !st->any) return sqlite3_result_null(ctx);
-  IntResult(ctx, st->int_sum, st->rank);
+  IntResult(ctx, st->IntSum(), st->rank);
 }
 
 // The collation of decimal columns: fixed texts by value ("1.50" = "1.5", "9" < "10"); text that

@@ -1,0 +1,73 @@
+// The statements the operation report's save, check and delete send, each built in one place: the
+// batch variables that name the report's dispatch entry, operation and production task, the
+// re-totals of those three from the reports, the work in process consumed by a report and the
+// move-number ledger of reported passed quantities. Every line ends with CR LF, so the pieces
+// concatenate into one batch that reads, line for line, as the database receives it.
+#ifndef CORVA_BILLS_PROCRPT_REPORT_STATEMENTS_H_
+#define CORVA_BILLS_PROCRPT_REPORT_STATEMENTS_H_
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace CorvaMSHTransBills::procrpt {
+
+// The fragments, each followed by CR LF.
+std::string Lines(std::initializer_list<std::string_view> fragments);
+
+// Declares the batch variables @FWBinterID, @FInterID, @FTaskDispID, @FICMOinterID,
+// @FQualityChkID, @FEntryID, @FCount (int) and @FOperMoveNo and fills them from report `report`:
+// with `by_entry` false from its header and its operation (@FEntryID is then the operation's row
+// number in its work bill); with `by_entry` true from its header and its line `entry` (task and
+// quality mode of the line; @FTaskDispID and @FWBinterID stay Null), for flow-card reports. A
+// report that does not exist leaves every variable Null, and the statements after it touch nothing.
+std::string GetRptVarsSql(int32_t report, int32_t entry, bool by_entry);
+
+// The dispatch entry @FTaskDispID re-totalled from the lines of every report on it with header
+// status >= 0 (without report @FInterID when `exclude`): work dates, finished quantity and times;
+// passed, scrapped and reworked quantities only under quality mode 352. Then an entry that has
+// finished less than dispatched goes back to status 1.
+std::string GetTaskDispTotalsSql(bool exclude);
+// The operation @FWBinterID re-totalled from every report line on it with line status >= 0
+// (without report @FInterID when `exclude`), the same columns as the dispatch entry.
+std::string GetWorkBillTotalsSql(bool exclude);
+// The production task: its finished quantity from the operation when that is row 1 of an ordinary
+// work bill, its start and finish dates and its times (in hours) from all its operations.
+std::string GetICMOTotalsSql();
+
+// Work in process of the task's material lines at the operation (only under "SH" WIPDeductMode
+// '1'), consumed by the report's whole finished quantity.
+std::string GetWIPDeductSql();
+// The same by `quantity`, given back instead when `reverse`.
+std::string GetWIPDeductQtySql(double quantity, bool reverse);
+
+// The move-number ledger rows of reports (type 582) at the operation and the report's move number:
+// `mode` 0 rebuilds the row from the passed quantities of every report with status >= 0; 1 takes
+// this report's passed quantity off it and removes a row left at 0; any other mode sends nothing.
+std::string GetMoveNoSql(int32_t mode);
+
+// After a check or an uncheck. The dispatch entry: zeroed (dates Null, quantities and times 0)
+// while no report on it is checked (header status >= 1), else re-totalled from every report with
+// status >= 0, checked or not.
+std::string GetTaskDispTotalsOnCheckSql();
+// The operation from its dispatch entries with status >= 1 (not from the reports); zeroed when none
+// of them has finished anything.
+std::string GetWorkBillTotalsOnCheckSql();
+// The production task zeroed when none of its operations with status >= 1 has finished anything,
+// else as GetICMOTotalsSql.
+std::string GetICMOTotalsOnCheckSql();
+// While report @FInterID is deleted: the dispatch entry and the operation zeroed when no other
+// report is on them, else re-totalled without it.
+std::string GetTaskDispTotalsOnDelSql();
+std::string GetWorkBillTotalsOnDelSql();
+
+// A dispatch entry whose passed quantity reached what it dispatched is done (status 3).
+std::string GetTaskDispDoneSql();
+// The base-unit quantities of the dispatch entry, the operation and the report (procedure code
+// `report_code`: 582, or 5821 under shop conversion management).
+std::string GetDoubleQtySql(int32_t report_code);
+
+}  // namespace CorvaMSHTransBills::procrpt
+
+#endif  // CORVA_BILLS_PROCRPT_REPORT_STATEMENTS_H_

@@ -1,8 +1,8 @@
-// Demo step 35: production task MO1001 catches up with its floor. The foreman releases the second
-// crew's dispatch entry, the crews' figures reach their entries, and clsMSynBills carries them into
-// the cutting operation and on to the task (finished, passed and scrapped quantities, start and
-// finish dates); the task is marked as started, once; the host refreshes its issue status with the
-// statement the class composes.
+// Demo step 35: production task MO1001 catches up with its floor. The first crew's figures reach
+// its dispatch entry (the second crew's entry is refused: cutting is closed), and clsMSynBills
+// carries them into the cutting operation and on to the task (finished, passed and scrapped
+// quantities, start and finish dates); the task is marked as started, once; the host refreshes its
+// issue status with the statement the class composes.
 #include <string>
 #include <utility>
 #include <vector>
@@ -81,14 +81,13 @@ void WalkSynchronization(DemoSession& demo) {
   }
   PrintTask(demo, "Production task MO1001 as planned");
 
-  demo.Say("\nThe floor: the second crew's entry (MV-02) is released too. The first crew");
-  demo.Say("(MV-01, its entry closed) finished 60 frames, 58 passed and 2 scrapped; the second");
-  demo.Say("crew, a day late to start, has finished 30 of its 40 so far, all passed.");
-  demo.Transaction([&] {
-    ReleaseSecondCrew(demo);
-    PostCrew(demo, 1, 60, 58, 2, "2026-03-02", "2026-03-03");
-    PostCrew(demo, 2, 30, 30, 0, "2026-03-03", "2026-03-05");
-  });
+  demo.Say("\nThe floor: the first crew (MV-01, its entry closed) finished 60 frames, 58 passed");
+  demo.Say("and 2 scrapped; the foreman types the figures into its dispatch entry.");
+  demo.Transaction([&] { PostCrew(demo, 1, 60, 58, 2, "2026-03-02", "2026-03-03"); });
+  demo.Say("\nThe second crew's entry (MV-02) can no longer be released: the shift step closed");
+  demo.Say(
+      "cutting once all 100 frames were handed over, and a closed operation takes no new work.");
+  demo.Transaction([&] { ReleaseSecondCrew(demo); });
 
   demo.Say("\nSynchronize: the cutting operation is re-totalled from its dispatch entries and the");
   demo.Say(

@@ -220,7 +220,10 @@ Value Executor::ParamValue(const ParamSource& p) {
 
 int64_t Executor::Step(SqlText& text, const RowFn& on_row) {
   sqlite3* db = session_.handle->db();
-  if (!text.stmt) text.stmt = session_.handle->Prepare(text.sql);
+  if (!text.stmt)
+    text.stmt = session_.handle->Prepare(text.sql);
+  else if (text.stmt->writes())
+    session_.handle->BeforeWrite();
   sqlite3_stmt* st = text.stmt->get();
   sqlite3_reset(st);
   for (size_t i = 0; i < text.params.size(); ++i) {

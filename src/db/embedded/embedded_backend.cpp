@@ -2,7 +2,6 @@
 // transaction shares, and the provider facts the engine reports about itself.
 #include "db/embedded/embedded_backend.h"
 
-#include <filesystem>
 #include <utility>
 
 #include "db/connection_string.h"
@@ -70,14 +69,17 @@ Variant ProviderFact(const std::string& name) {
 // connection to the database opened, committed or rolled back when the transaction ends.
 class HandleEnlistment : public host::TransactionResource {
  public:
-  explicit HandleEnlistment(std::shared_ptr<tsql::Handle> handle) : handle_(std::move(handle)) {}
+  HandleEnlistment(std::shared_ptr<tsql::Database> database, std::shared_ptr<tsql::Handle> handle)
+      : database_(std::move(database)), handle_(std::move(handle)) {}
   void Commit() override { handle_->Commit(); }
   void Rollback() override {
     if (handle_->InTransaction()) handle_->Rollback();
   }
+  const std::shared_ptr<tsql::Database>& database() const { return database_; }
   const std::shared_ptr<tsql::Handle>& handle() const { return handle_; }
 
  private:
+  std::shared_ptr<tsql::Database> database_;
   std::shared_ptr<tsql::Handle> handle_;
 };
 
@@ -124,14 +126,7 @@ class EmbeddedBackend : public Backend {
 
 }  // namespace
 
-std::string CanonicalDatabasePath(const std::string& path) {
-  if (path == ":memory:") return path;
-  std::error_code error;
-  std::filesystem::path absolute = std::filesystem::absolute(path, error);
-  if (error) return path;
-  std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, error);
-  return error ? absolute.lexically_normal().string() : canonical.string();
-}
+std::string CanonicalDatabasePath(const std::string& path) { return tsql::CanonicalPath(path); }
 
 std::unique_ptr<Backend> OpenEmbedded(const ConnectionString& connect) {
   std::string source = connect.Get("Data Source");
@@ -139,20 +134,22 @@ std::unique_ptr<Backend> OpenEmbedded(const ConnectionString& connect) {
     throw DbError(kErrCannotOpenDatabase,
                   "Cannot open the embedded database: the connection string names no Data Source.");
   }
-  std::string path = CanonicalDatabasePath(source);
   try {
-    std::shared_ptr<tsql::Database> database = tsql::Database::Open(path);
     host::Transaction* transaction = host::CurrentTransaction();
-    if (transaction == nullptr || transaction->Ended()) {
-      return std::make_unique<EmbeddedBackend>(database, database->AcquireHandle());
+    if (transaction != nullptr && transaction->Ended()) transaction = nullptr;
+    // The transaction's resource is found by the canonical path, which the engine remembers, so
+    // that the later connections of a call cost no system call at all.
+    const std::string key = transaction ? "sqlite:" + tsql::CanonicalPath(source) : std::string();
+    if (transaction) {
+      if (auto joined = std::dynamic_pointer_cast<HandleEnlistment>(transaction->Find(key))) {
+        return std::make_unique<EmbeddedBackend>(joined->database(), joined->handle());
+      }
     }
-    const std::string key = "sqlite:" + path;
-    if (auto joined = std::dynamic_pointer_cast<HandleEnlistment>(transaction->Find(key))) {
-      return std::make_unique<EmbeddedBackend>(database, joined->handle());
-    }
+    std::shared_ptr<tsql::Database> database = tsql::Database::Open(source);
     std::shared_ptr<tsql::Handle> handle = database->AcquireHandle();
+    if (!transaction) return std::make_unique<EmbeddedBackend>(database, std::move(handle));
     handle->Begin();
-    transaction->Enlist(key, std::make_shared<HandleEnlistment>(handle));
+    transaction->Enlist(key, std::make_shared<HandleEnlistment>(database, handle));
     return std::make_unique<EmbeddedBackend>(database, std::move(handle));
   } catch (const Error& error) {
     throw Error(kErrCannotOpenDatabase, error.Source().empty() ? kDbSource : error.Source(),

@@ -19,6 +19,8 @@ constexpr size_t kMaxBatches = 2000;
 constexpr size_t kMaxStatements = 4000;
 constexpr size_t kMaxDormantTemps = 64;
 constexpr size_t kMaxFreeHandles = 8;
+// The most of a file a handle maps into memory (SQLite's own ceiling in this build: 2 GiB).
+constexpr int64_t kMapBytes = 0x7fff0000;
 // A commit that leaves this many pages (4 KiB each) in the write-ahead log asks the maintenance
 // thread for a checkpoint; at eight times as many the committing handle folds the log itself.
 constexpr int kCheckpointPages = 1000;
@@ -132,6 +134,11 @@ HandleImpl::HandleImpl(DatabaseImpl* database, const std::string& uri) : databas
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   sqlite3_exec(db_, "PRAGMA temp_store=MEMORY; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
                nullptr);
+  // Pages are read from a memory map of the file instead of one read() each: a read costs the
+  // same whether the factory is small or large (its pages sit in the operating system's cache
+  // either way), where SQLite's own page cache of a few MiB would miss more as the file grows.
+  sqlite3_exec(db_, ("PRAGMA mmap_size=" + std::to_string(kMapBytes)).c_str(), nullptr, nullptr,
+               nullptr);
   // Commits report the log's size instead of checkpointing in the committing call.
   sqlite3_wal_hook(
       db_,
@@ -152,6 +159,7 @@ HandleImpl::~HandleImpl() {
   routines_.clear();
   statements_.clear();
   schema_version_.reset();
+  for (auto& statement : control_) statement.reset();
   if (db_) sqlite3_close_v2(db_);
 }
 
@@ -181,14 +189,32 @@ int HandleImpl::Authorize(void* handle, int action, const char*, const char*, co
   return SQLITE_OK;
 }
 
-void HandleImpl::Control(const char* sql) {
-  char* err = nullptr;
-  int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &err);
-  sqlite3_free(err);
-  if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
+void HandleImpl::Control(TransactionStatement which) {
+  static const char* const kText[] = {"BEGIN", "BEGIN IMMEDIATE", "COMMIT", "ROLLBACK"};
+  std::unique_ptr<Prepared>& prepared = control_[static_cast<int>(which)];
+  if (!prepared) {
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v3(db_, kText[static_cast<int>(which)], -1, SQLITE_PREPARE_PERSISTENT,
+                                &st, nullptr);
+    if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
+    prepared = std::make_unique<Prepared>(st, false);
+  }
+  int rc = sqlite3_step(prepared->get());
+  sqlite3_reset(prepared->get());
+  if (rc != SQLITE_DONE && which != TransactionStatement::kRollback) ThrowSqlite(db_, rc);
 }
 
 void HandleImpl::Exec(const std::string& sql) {
+  if (sql.find(';') == std::string::npos) {
+    // One statement: prepared once and kept, as the emptying of kept temp tables repeats.
+    sqlite3_stmt* st = Prepare(sql)->get();
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    }
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE) ThrowSqlite(db_, rc);
+    return;
+  }
   const char* rest = sql.c_str();
   while (*rest) {
     sqlite3_stmt* st = nullptr;
@@ -205,6 +231,10 @@ void HandleImpl::Exec(const std::string& sql) {
 }
 
 void HandleImpl::RefreshCatalog() {
+  // Within a transaction the snapshot, and so the schema, holds still once checked; changes this
+  // process makes itself invalidate the shared catalog directly.
+  if (catalog_checked_) return;
+  catalog_checked_ = phase_ != Phase::kAutocommit;
   if (!schema_version_) {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v3(db_, "PRAGMA main.schema_version", -1, SQLITE_PREPARE_PERSISTENT, &st,
@@ -251,7 +281,7 @@ void HandleImpl::BeforeBatch(CompiledBatch::Access access) {
     // Deferred: the snapshot starts with the batch's first read and lasts until the transaction
     // ends or writes, so that the reads of one call cost one read lock.
     if (!read_open_) {
-      Control("BEGIN");
+      Control(TransactionStatement::kBegin);
       read_open_ = true;
     }
     return;
@@ -260,12 +290,13 @@ void HandleImpl::BeforeBatch(CompiledBatch::Access access) {
   // can never find the snapshot stale. What earlier batches read stays read; temp tables they
   // filled are kept by the commit of the read transaction.
   if (read_open_) {
-    Control("COMMIT");
+    Control(TransactionStatement::kCommit);
     read_open_ = false;
+    catalog_checked_ = false;
   }
   database_->LockWrites();
   try {
-    Control("BEGIN IMMEDIATE");
+    Control(TransactionStatement::kBeginImmediate);
   } catch (...) {
     database_->UnlockWrites();
     throw;
@@ -278,7 +309,7 @@ void HandleImpl::UpgradeInPlace() {
   phase_ = Phase::kWriting;
   if (!read_open_) {
     try {
-      Control("BEGIN IMMEDIATE");
+      Control(TransactionStatement::kBeginImmediate);
     } catch (...) {
       phase_ = Phase::kReading;
       database_->UnlockWrites();
@@ -291,15 +322,16 @@ void HandleImpl::UpgradeInPlace() {
 }
 
 void HandleImpl::Commit() {
+  catalog_checked_ = false;
   Phase phase = phase_;
   bool open = read_open_ || phase == Phase::kWriting;
   phase_ = Phase::kAutocommit;
   read_open_ = false;
   if (!open) return;
   try {
-    Control("COMMIT");
+    Control(TransactionStatement::kCommit);
   } catch (...) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    Control(TransactionStatement::kRollback);
     if (phase == Phase::kWriting) database_->UnlockWrites();
     AfterRollback();
     throw;
@@ -308,12 +340,13 @@ void HandleImpl::Commit() {
 }
 
 void HandleImpl::Rollback() {
+  catalog_checked_ = false;
   Phase phase = phase_;
   bool open = read_open_ || phase == Phase::kWriting;
   phase_ = Phase::kAutocommit;
   read_open_ = false;
   if (!open) return;
-  sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  Control(TransactionStatement::kRollback);
   if (phase == Phase::kWriting) database_->UnlockWrites();
   AfterRollback();
 }
@@ -321,12 +354,10 @@ void HandleImpl::Rollback() {
 void HandleImpl::AfterRollback() {
   // The rollback undid temp tables created in the transaction and refilled emptied ones.
   std::unordered_map<std::string, bool> exists;
-  sqlite3_stmt* st = nullptr;
-  sqlite3_prepare_v2(db_, "SELECT name FROM temp.sqlite_master WHERE type = 'table'", -1, &st,
-                     nullptr);
-  while (st && sqlite3_step(st) == SQLITE_ROW)
+  sqlite3_stmt* st = Prepare("SELECT name FROM temp.sqlite_master WHERE type = 'table'")->get();
+  while (sqlite3_step(st) == SQLITE_ROW)
     exists[reinterpret_cast<const char*>(sqlite3_column_text(st, 0))] = true;
-  sqlite3_finalize(st);
+  sqlite3_reset(st);
   for (auto it = temp_pool_.begin(); it != temp_pool_.end();) {
     if (!exists.count(it->first)) {
       dormant_.remove(it->first);

@@ -140,7 +140,10 @@ class Cache {
 
   void CloseIdle() {
     std::vector<std::shared_ptr<DatabaseImpl>> closing;
-    std::lock_guard<std::mutex> lock(mu_);
+    std::unique_lock<std::mutex> lock(mu_);
+    // The maintenance thread may be holding databases between its visits; they must be closed
+    // when this returns.
+    cv_.wait(lock, [this] { return !visiting_; });
     for (auto& [path, entry] : entries_) {
       if (entry.kept && !entry.kept->InUse()) closing.push_back(std::move(entry.kept));
     }
@@ -204,6 +207,7 @@ class Cache {
       std::vector<std::shared_ptr<DatabaseImpl>> open;
       for (auto& [path, entry] : entries_)
         if (entry.kept) open.push_back(entry.kept);
+      visiting_ = true;
       lock.unlock();
       auto now = DatabaseImpl::Clock::now();
       for (const auto& db : open) db->Maintain(now);
@@ -230,6 +234,8 @@ class Cache {
       lock.unlock();
       closing.clear();
       lock.lock();
+      visiting_ = false;
+      cv_.notify_all();
       Prune();
     }
   }
@@ -241,6 +247,7 @@ class Cache {
   std::thread thread_;
   bool stop_ = false;
   bool wake_ = false;
+  bool visiting_ = false;  // the maintenance thread holds databases outside the lock
 };
 
 }  // namespace

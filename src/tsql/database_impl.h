@@ -120,10 +120,12 @@ class HandleImpl : public Handle {
 
  private:
   enum class Phase { kAutocommit, kReading, kWriting };
+  enum class TransactionStatement { kBegin, kBeginImmediate, kCommit, kRollback };
 
   void AfterRollback();
-  // Runs bookkeeping SQL of the transaction itself (BEGIN, COMMIT, ...).
-  void Control(const char* sql);
+  // Runs a statement of the transaction itself, prepared once per handle; a failing ROLLBACK
+  // is not an error (SQLite may have rolled back already).
+  void Control(TransactionStatement which);
   // A write found while reading, past the batch's own analysis: the write lock, then SQLite's own
   // upgrade of the read transaction.
   void UpgradeInPlace();
@@ -136,8 +138,10 @@ class HandleImpl : public Handle {
   Phase phase_ = Phase::kAutocommit;
   bool read_open_ = false;        // kReading: the deferred SQLite transaction is begun
   bool prepared_writes_ = false;  // set by Authorize while preparing
+  bool catalog_checked_ = false;  // the transaction's snapshot has had its schema cookie checked
   std::unordered_map<std::string, std::shared_ptr<Prepared>> statements_;
   std::unique_ptr<Prepared> schema_version_;
+  std::unique_ptr<Prepared> control_[4];
   std::unordered_map<std::string, std::vector<std::shared_ptr<CompiledBatch>>> batches_;
   std::unordered_map<std::string, std::shared_ptr<CompiledRoutine>> routines_;
   std::vector<SessionState*> slots_;

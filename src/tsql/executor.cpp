@@ -144,7 +144,7 @@ std::string Executor::TempObjectsTable() {
 // Plans ---------------------------------------------------------------------------------------
 
 bool Executor::Valid(const Plan& plan) {
-  if (plan.slot != session_.slot) return false;
+  if (plan.slot >= 0 && plan.slot != session_.slot) return false;
   if (plan.routine_generation &&
       plan.routine_generation != session_.handle->catalog().RoutineGeneration())
     return false;
@@ -164,6 +164,11 @@ Plan* Executor::GetPlan(const PlanPtr& slot, const std::function<void(Translator
   plan->catalog_generation = session_.handle->catalog().Generation();
   Translator t(this, plan.get());
   build(t, *plan);
+  // A plan that names only main tables reads the same in every session: the connections of one
+  // call take different slots on their shared handle, and must not translate it again each.
+  bool session_free = !plan->uses_sysobjects;
+  for (const TableDep& d : plan->deps) session_free = session_free && d.main;
+  if (session_free) plan->slot = -1;
   const_cast<PlanPtr&>(slot).reset(plan.release());
   return slot.get();
 }
@@ -279,6 +284,15 @@ Value Executor::Eval(const Expr& e) {
         if (v.IsNull()) return v;
       }
       break;
+    case ExprKind::kCompare:
+    case ExprKind::kIsNull:
+    case ExprKind::kAnd:
+    case ExprKind::kOr:
+    case ExprKind::kNot: {
+      Value v;
+      if (EvalIntCondition(e, &v)) return v;
+      break;
+    }
     default:
       break;
   }
@@ -287,6 +301,84 @@ Value Executor::Eval(const Expr& e) {
   Value result;
   Step(plan->steps[0], [&](sqlite3_stmt* st) { result = ColumnValue(st, 0); });
   return result;
+}
+
+bool Executor::EvalIntCondition(const Expr& e, Value* out) {
+  // A literal, parameter, variable or negated one, read as is.
+  auto plain = [&](const Expr& x, Value* v) {
+    bool simple =
+        x.kind == ExprKind::kLiteral || x.kind == ExprKind::kParam ||
+        x.kind == ExprKind::kVariable || x.kind == ExprKind::kNull ||
+        (x.kind == ExprKind::kUnary && x.name == "-" &&
+         (x.args[0]->kind == ExprKind::kLiteral || x.args[0]->kind == ExprKind::kVariable));
+    if (simple) *v = Eval(x);
+    return simple;
+  };
+  auto integer = [&](const Expr& x, Value* v) {
+    return plain(x, v) && (v->kind == Value::Kind::kInt || v->kind == Value::Kind::kNull);
+  };
+  // Truth values as SQL has them: 1, 0, or Null for unknown.
+  switch (e.kind) {
+    case ExprKind::kCompare: {
+      enum { kEq, kNe, kLt, kGt, kLe, kGe } op;
+      if (e.name == "=")
+        op = kEq;
+      else if (e.name == "<>")
+        op = kNe;
+      else if (e.name == "<")
+        op = kLt;
+      else if (e.name == ">")
+        op = kGt;
+      else if (e.name == "<=")
+        op = kLe;
+      else if (e.name == ">=")
+        op = kGe;
+      else
+        return false;
+      Value a, b;
+      if (!integer(*e.args[0], &a) || !integer(*e.args[1], &b)) return false;
+      if (a.IsNull() || b.IsNull()) {
+        *out = Value::Null();
+        return true;
+      }
+      bool r = op == kEq   ? a.i == b.i
+               : op == kNe ? a.i != b.i
+               : op == kLt ? a.i < b.i
+               : op == kGt ? a.i > b.i
+               : op == kLe ? a.i <= b.i
+                           : a.i >= b.i;
+      *out = Value::Int(r ? 1 : 0);
+      return true;
+    }
+    case ExprKind::kIsNull: {
+      Value a;
+      if (!plain(*e.args[0], &a)) return false;
+      *out = Value::Int(a.IsNull() != e.negated ? 1 : 0);
+      return true;
+    }
+    case ExprKind::kAnd:
+    case ExprKind::kOr: {
+      Value a, b;
+      if (!EvalIntCondition(*e.args[0], &a) || !EvalIntCondition(*e.args[1], &b)) return false;
+      const bool is_and = e.kind == ExprKind::kAnd;
+      // AND: a false side decides, even beside an unknown one; OR: a true side does.
+      if ((!a.IsNull() && (a.i != 0) != is_and) || (!b.IsNull() && (b.i != 0) != is_and))
+        *out = Value::Int(is_and ? 0 : 1);
+      else if (a.IsNull() || b.IsNull())
+        *out = Value::Null();
+      else
+        *out = Value::Int(is_and ? 1 : 0);
+      return true;
+    }
+    case ExprKind::kNot: {
+      Value a;
+      if (!EvalIntCondition(*e.args[0], &a)) return false;
+      *out = a.IsNull() ? Value::Null() : Value::Int(a.i == 0 ? 1 : 0);
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 // Frames and control flow ---------------------------------------------------------------------

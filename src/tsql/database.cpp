@@ -16,6 +16,8 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 30000;
 constexpr size_t kMaxBatches = 2000;
+constexpr size_t kMaxKnownTexts = 1000;
+constexpr size_t kMaxKnownTextBytes = 16384;
 constexpr size_t kMaxStatements = 4000;
 constexpr size_t kMaxDormantTemps = 64;
 constexpr size_t kMaxFreeHandles = 8;
@@ -155,6 +157,7 @@ HandleImpl::HandleImpl(DatabaseImpl* database, const std::string& uri) : databas
 }
 
 HandleImpl::~HandleImpl() {
+  texts_.clear();
   batches_.clear();
   routines_.clear();
   statements_.clear();
@@ -418,6 +421,21 @@ void HandleImpl::AddBatch(const std::string& key, std::shared_ptr<CompiledBatch>
   auto& list = batches_[key];
   if (list.size() >= 16) list.erase(list.begin());
   list.push_back(std::move(batch));
+}
+
+std::shared_ptr<const HandleImpl::KnownText> HandleImpl::FindText(std::string_view text) const {
+  auto it = texts_.find(text);
+  return it == texts_.end() ? nullptr : it->second;
+}
+
+void HandleImpl::AddText(std::string_view text, std::shared_ptr<const KnownText> known) {
+  if (text.size() > kMaxKnownTextBytes) return;
+  if (texts_.size() >= kMaxKnownTexts) {
+    texts_.clear();
+    text_keys_.clear();
+  }
+  const std::string& kept = text_keys_.emplace_back(text);
+  texts_.emplace(kept, std::move(known));
 }
 
 std::shared_ptr<CompiledRoutine> HandleImpl::Routine(const std::string& text) {

@@ -253,6 +253,11 @@ class Cache {
 }  // namespace
 
 std::shared_ptr<Database> Database::Open(const std::string& path) {
+  // SQLite counts every allocation under one process-wide lock unless told not to, which makes
+  // threads that read in parallel queue for it. The counts serve nobody here. (Once SQLite is
+  // running, as when the host opened a database of its own first, the setting is refused.)
+  static const bool kQuietMemory = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+  (void)kQuietMemory;
   if (path == ":memory:") return MemoryDatabase();
   return Cache::Instance().Open(path);
 }

@@ -107,6 +107,16 @@ class HandleImpl : public Handle {
 
   std::shared_ptr<CompiledBatch> FindBatch(const std::string& key, const std::vector<Value>& lits);
   void AddBatch(const std::string& key, std::shared_ptr<CompiledBatch> batch);
+
+  // Batches without parameters by their exact text, with their literal values: a batch sent
+  // again as it was (the isolation level, a setting, the same document's statement) is neither
+  // lexed nor looked up by key. The entry is shared, so a running batch keeps it alive.
+  struct KnownText {
+    std::shared_ptr<CompiledBatch> compiled;
+    std::vector<Value> literals;
+  };
+  std::shared_ptr<const KnownText> FindText(std::string_view text) const;
+  void AddText(std::string_view text, std::shared_ptr<const KnownText> known);
   std::shared_ptr<CompiledRoutine> Routine(const std::string& text);
 
   // Temp tables kept emptied for reuse: creating a table whose definition matches one kept
@@ -143,6 +153,8 @@ class HandleImpl : public Handle {
   std::unique_ptr<Prepared> schema_version_;
   std::unique_ptr<Prepared> control_[4];
   std::unordered_map<std::string, std::vector<std::shared_ptr<CompiledBatch>>> batches_;
+  std::unordered_map<std::string_view, std::shared_ptr<const KnownText>> texts_;
+  std::list<std::string> text_keys_;  // the texts themselves, which texts_ views
   std::unordered_map<std::string, std::shared_ptr<CompiledRoutine>> routines_;
   std::vector<SessionState*> slots_;
   struct KeptTable {

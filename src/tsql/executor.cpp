@@ -86,7 +86,9 @@ Value FromVariant(const Variant& v) {
 
 namespace {
 
-void Bind(sqlite3_stmt* stmt, int index, const Value& v) {
+// `stable`: the value stays where it is until the statement is reset (a literal of the running
+// batch), so SQLite may read the text in place instead of copying it.
+void Bind(sqlite3_stmt* stmt, int index, const Value& v, bool stable = false) {
   switch (v.kind) {
     case Value::Kind::kInt:
       sqlite3_bind_int64(stmt, index, v.i);
@@ -95,7 +97,8 @@ void Bind(sqlite3_stmt* stmt, int index, const Value& v) {
       sqlite3_bind_double(stmt, index, v.d);
       break;
     case Value::Kind::kText:
-      sqlite3_bind_text(stmt, index, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
+      sqlite3_bind_text(stmt, index, v.s.data(), static_cast<int>(v.s.size()),
+                        stable ? SQLITE_STATIC : SQLITE_TRANSIENT);
       break;
     default:
       sqlite3_bind_null(stmt, index);
@@ -236,7 +239,7 @@ int64_t Executor::Step(SqlText& text, const RowFn& on_row) {
     int index = static_cast<int>(i) + 1;
     // Literals and variables that need no conversion bind without a copy.
     if (p.convert.kind == TypeKind::kUnknown && p.kind == ParamSource::Kind::kLiteral)
-      Bind(st, index, (*frame_->literals)[p.index]);
+      Bind(st, index, (*frame_->literals)[p.index], true);
     else if (p.convert.kind == TypeKind::kUnknown && p.kind == ParamSource::Kind::kVariable)
       Bind(st, index, frame_->vars[p.index]);
     else

@@ -181,26 +181,42 @@ BatchResult Session::Execute(std::string_view batch, const std::vector<Variant>&
     ~Restore() { h->current = prev; }
   } restore{h, previous};
 
-  // A cached parse needs only the key and the literal values; the tokens are made on a miss.
-  LexedBatch lexed = LexKey(batch);
-  std::string key = std::move(lexed.key);
-  if (lexed.param_count > 0) {
-    key += '\x02';
-    for (size_t i = 0; i < lexed.param_slots.size(); ++i) {
-      Value v = i < params.size() ? FromVariant(params[i]) : Value::Null();
-      key += static_cast<char>('0' + static_cast<int>(v.kind));
-      lexed.literals[lexed.param_slots[i]] = std::move(v);
+  // A batch sent before as it stands is found by its text. Otherwise a cached parse needs only
+  // the key and the literal values; the tokens are made on a miss.
+  std::shared_ptr<const HandleImpl::KnownText> known;
+  if (params.empty()) known = h->FindText(batch);
+  std::shared_ptr<CompiledBatch> compiled;
+  LexedBatch lexed;
+  if (known) {
+    compiled = known->compiled;
+  } else {
+    lexed = LexKey(batch);
+    std::string key = std::move(lexed.key);
+    if (lexed.param_count > 0) {
+      key += '\x02';
+      for (size_t i = 0; i < lexed.param_slots.size(); ++i) {
+        Value v = i < params.size() ? FromVariant(params[i]) : Value::Null();
+        key += static_cast<char>('0' + static_cast<int>(v.kind));
+        lexed.literals[lexed.param_slots[i]] = std::move(v);
+      }
     }
-  }
-  std::shared_ptr<CompiledBatch> compiled = h->FindBatch(key, lexed.literals);
-  if (!compiled) {
-    LexedBatch full = Lex(batch, true);
-    compiled = std::make_shared<CompiledBatch>();
-    compiled->parse = ParseBatch(full, batch);
-    for (int index : compiled->parse.structural_literals)
-      compiled->structural.emplace_back(index, lexed.literals[index]);
-    compiled->access = BatchAccess(*compiled->parse.program);
-    if (compiled->parse.cacheable) h->AddBatch(key, compiled);
+    compiled = h->FindBatch(key, lexed.literals);
+    if (!compiled) {
+      LexedBatch full = Lex(batch, true);
+      compiled = std::make_shared<CompiledBatch>();
+      compiled->parse = ParseBatch(full, batch);
+      for (int index : compiled->parse.structural_literals)
+        compiled->structural.emplace_back(index, lexed.literals[index]);
+      compiled->access = BatchAccess(*compiled->parse.program);
+      if (compiled->parse.cacheable) h->AddBatch(key, compiled);
+    }
+    if (lexed.param_count == 0 && compiled->parse.cacheable) {
+      auto entry = std::make_shared<HandleImpl::KnownText>();
+      entry->compiled = compiled;
+      entry->literals = std::move(lexed.literals);
+      known = entry;
+      h->AddText(batch, std::move(entry));
+    }
   }
   // A batch that only sets options (the isolation level every rule connection sets first) has
   // nothing to ask SQLite.
@@ -210,7 +226,7 @@ BatchResult Session::Execute(std::string_view batch, const std::vector<Variant>&
   }
   BatchResult out;
   Executor executor(s, &out);
-  executor.RunBatch(compiled, lexed.literals);
+  executor.RunBatch(compiled, known ? known->literals : lexed.literals);
   return out;
 }
 

@@ -26,8 +26,10 @@ class PlainSqlite {
       throw std::runtime_error("sqlite: cannot open " + path);
     }
     sqlite3_busy_timeout(db_, 30000);
-    sqlite3_exec(db_, "PRAGMA temp_store=MEMORY; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
-                 nullptr);
+    // The settings the engine gives its own connections.
+    sqlite3_exec(
+        db_, "PRAGMA temp_store=MEMORY; PRAGMA synchronous=NORMAL; PRAGMA mmap_size=2147418112;",
+        nullptr, nullptr, nullptr);
     tsql::RegisterFunctions(db_, &functions_);
   }
   ~PlainSqlite() {

@@ -159,6 +159,7 @@ HandleImpl::HandleImpl(DatabaseImpl* database, const std::string& uri) : databas
 HandleImpl::~HandleImpl() {
   texts_.clear();
   batches_.clear();
+  routines_by_address_.clear();
   routines_.clear();
   statements_.clear();
   schema_version_.reset();
@@ -439,15 +440,37 @@ void HandleImpl::AddText(std::string_view text, std::shared_ptr<const KnownText>
 }
 
 std::shared_ptr<CompiledRoutine> HandleImpl::Routine(const std::string& text) {
+  // The catalog hands out the same text object until it reloads, so the text's address finds
+  // the parse without hashing a procedure of several KiB on every EXEC; comparing the texts
+  // proves the address was not reused by another text since.
+  for (const auto& [address, routine] : routines_by_address_) {
+    if (address == text.data() && routine->text == text) return routine;
+  }
   auto it = routines_.find(text);
-  if (it != routines_.end()) return it->second;
+  if (it != routines_.end()) {
+    RememberRoutineAddress(text, it->second);
+    return it->second;
+  }
   auto r = std::make_shared<CompiledRoutine>();
   LexedBatch lexed = Lex(text);
   r->parse = ParseRoutine(lexed, text);
   r->literals = std::move(lexed.literals);
-  if (routines_.size() > 256) routines_.clear();
+  r->text = text;
+  if (routines_.size() > 256) {
+    routines_.clear();
+    routines_by_address_.clear();
+  }
   routines_.emplace(text, r);
+  RememberRoutineAddress(text, r);
   return r;
+}
+
+void HandleImpl::RememberRoutineAddress(const std::string& text,
+                                        std::shared_ptr<CompiledRoutine> routine) {
+  constexpr size_t kAddresses = 8;
+  if (routines_by_address_.size() >= kAddresses)
+    routines_by_address_.erase(routines_by_address_.begin());
+  routines_by_address_.emplace_back(text.data(), std::move(routine));
 }
 
 bool HandleImpl::ReviveTemp(const std::string& physical, uint64_t definition) {

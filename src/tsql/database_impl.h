@@ -54,6 +54,7 @@ struct CompiledBatch {
 struct CompiledRoutine {
   ParseResult parse;
   std::vector<Value> literals;
+  std::string text;  // the stored text it was parsed from
 };
 
 class DatabaseImpl;
@@ -156,6 +157,9 @@ class HandleImpl : public Handle {
   std::unordered_map<std::string_view, std::shared_ptr<const KnownText>> texts_;
   std::list<std::string> text_keys_;  // the texts themselves, which texts_ views
   std::unordered_map<std::string, std::shared_ptr<CompiledRoutine>> routines_;
+  // The last routines asked for, by the address of the text the catalog holds (see Routine).
+  std::vector<std::pair<const char*, std::shared_ptr<CompiledRoutine>>> routines_by_address_;
+  void RememberRoutineAddress(const std::string& text, std::shared_ptr<CompiledRoutine> routine);
   std::vector<SessionState*> slots_;
   struct KeptTable {
     uint64_t definition = 0;

@@ -1,10 +1,8 @@
-// Databases, handles and the handle pool, and the phases of a handle's transaction. File
-// databases run in WAL mode with a busy timeout; a transaction reads without any lock of ours and
-// takes the database's process write lock (plus BEGIN IMMEDIATE for other processes) at its first
-// writing batch, holding it to Commit/Rollback, so that writers of two threads serialize and never
-// deadlock on SQLite's locks. Finding and keeping databases open is database_cache.cpp.
+// Databases, handles and the handle pool: a handle's SQLite connection and settings (WAL, busy
+// timeout, memory map), its caches of prepared statements, parsed batches and routines, its pool of
+// temp tables; a database's write lock and its log checkpoints. Finding and keeping databases open
+// is database_cache.cpp; the phases of a handle's transaction are handle_transaction.cpp.
 #include <atomic>
-#include <cstring>
 
 #include "corva/error.h"
 #include "tsql/database_impl.h"
@@ -169,45 +167,6 @@ HandleImpl::~HandleImpl() {
 
 Catalog& HandleImpl::catalog() const { return database_->catalog; }
 
-int HandleImpl::Authorize(void* handle, int action, const char*, const char*, const char* db,
-                          const char*) {
-  switch (action) {
-    case SQLITE_INSERT:
-    case SQLITE_UPDATE:
-    case SQLITE_DELETE:
-    case SQLITE_CREATE_INDEX:
-    case SQLITE_CREATE_TABLE:
-    case SQLITE_CREATE_TRIGGER:
-    case SQLITE_CREATE_VIEW:
-    case SQLITE_DROP_INDEX:
-    case SQLITE_DROP_TABLE:
-    case SQLITE_DROP_TRIGGER:
-    case SQLITE_DROP_VIEW:
-    case SQLITE_ALTER_TABLE:
-      if (db == nullptr || std::strcmp(db, "temp") != 0)
-        static_cast<HandleImpl*>(handle)->prepared_writes_ = true;
-      break;
-    default:
-      break;
-  }
-  return SQLITE_OK;
-}
-
-void HandleImpl::Control(TransactionStatement which) {
-  static const char* const kText[] = {"BEGIN", "BEGIN IMMEDIATE", "COMMIT", "ROLLBACK"};
-  std::unique_ptr<Prepared>& prepared = control_[static_cast<int>(which)];
-  if (!prepared) {
-    sqlite3_stmt* st = nullptr;
-    int rc = sqlite3_prepare_v3(db_, kText[static_cast<int>(which)], -1, SQLITE_PREPARE_PERSISTENT,
-                                &st, nullptr);
-    if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
-    prepared = std::make_unique<Prepared>(st, false);
-  }
-  int rc = sqlite3_step(prepared->get());
-  sqlite3_reset(prepared->get());
-  if (rc != SQLITE_DONE && which != TransactionStatement::kRollback) ThrowSqlite(db_, rc);
-}
-
 void HandleImpl::Exec(const std::string& sql) {
   if (sql.find(';') == std::string::npos) {
     // One statement: prepared once and kept, as the emptying of kept temp tables repeats.
@@ -270,119 +229,6 @@ std::shared_ptr<Prepared> HandleImpl::Prepare(const std::string& sql) {
   if (g_plan_observed.load(std::memory_order_relaxed)) ReportPlan(db_, sql);
   if (p->writes()) BeforeWrite();
   return p;
-}
-
-// A transaction's phases: Begin only marks the handle; the batches decide what SQLite sees.
-void HandleImpl::Begin() {
-  if (phase_ != Phase::kAutocommit) return;
-  phase_ = Phase::kReading;
-  read_open_ = false;
-}
-
-void HandleImpl::BeforeBatch(CompiledBatch::Access access) {
-  if (phase_ != Phase::kReading || access == CompiledBatch::Access::kNone) return;
-  if (access == CompiledBatch::Access::kRead) {
-    // Deferred: the snapshot starts with the batch's first read and lasts until the transaction
-    // ends or writes, so that the reads of one call cost one read lock.
-    if (!read_open_) {
-      Control(TransactionStatement::kBegin);
-      read_open_ = true;
-    }
-    return;
-  }
-  // The first writing batch: a fresh snapshot taken under the write lock, so that the upgrade
-  // can never find the snapshot stale. What earlier batches read stays read; temp tables they
-  // filled are kept by the commit of the read transaction.
-  if (read_open_) {
-    Control(TransactionStatement::kCommit);
-    read_open_ = false;
-    catalog_checked_ = false;
-  }
-  database_->LockWrites();
-  try {
-    Control(TransactionStatement::kBeginImmediate);
-  } catch (...) {
-    database_->UnlockWrites();
-    throw;
-  }
-  phase_ = Phase::kWriting;
-}
-
-void HandleImpl::UpgradeInPlace() {
-  database_->LockWrites();
-  phase_ = Phase::kWriting;
-  if (!read_open_) {
-    try {
-      Control(TransactionStatement::kBeginImmediate);
-    } catch (...) {
-      phase_ = Phase::kReading;
-      database_->UnlockWrites();
-      throw;
-    }
-  }
-  // With the read transaction open SQLite upgrades it at the write itself: it waits out writers
-  // of other processes and fails (1205) only when another transaction committed since its read.
-  read_open_ = false;
-}
-
-void HandleImpl::Commit() {
-  catalog_checked_ = false;
-  Phase phase = phase_;
-  bool open = read_open_ || phase == Phase::kWriting;
-  phase_ = Phase::kAutocommit;
-  read_open_ = false;
-  if (!open) return;
-  try {
-    Control(TransactionStatement::kCommit);
-  } catch (...) {
-    Control(TransactionStatement::kRollback);
-    if (phase == Phase::kWriting) database_->UnlockWrites();
-    AfterRollback();
-    throw;
-  }
-  if (phase == Phase::kWriting) database_->UnlockWrites();
-}
-
-void HandleImpl::Rollback() {
-  catalog_checked_ = false;
-  Phase phase = phase_;
-  bool open = read_open_ || phase == Phase::kWriting;
-  phase_ = Phase::kAutocommit;
-  read_open_ = false;
-  if (!open) return;
-  Control(TransactionStatement::kRollback);
-  if (phase == Phase::kWriting) database_->UnlockWrites();
-  AfterRollback();
-}
-
-void HandleImpl::AfterRollback() {
-  // The rollback undid temp tables created in the transaction and refilled emptied ones.
-  std::unordered_map<std::string, bool> exists;
-  sqlite3_stmt* st = Prepare("SELECT name FROM temp.sqlite_master WHERE type = 'table'")->get();
-  while (sqlite3_step(st) == SQLITE_ROW)
-    exists[reinterpret_cast<const char*>(sqlite3_column_text(st, 0))] = true;
-  sqlite3_reset(st);
-  for (auto it = temp_pool_.begin(); it != temp_pool_.end();) {
-    if (!exists.count(it->first)) {
-      dormant_.remove(it->first);
-      it = temp_pool_.erase(it);
-      continue;
-    }
-    if (!it->second.in_use)
-      sqlite3_exec(db_, ("DELETE FROM temp." + QuoteId(it->first)).c_str(), nullptr, nullptr,
-                   nullptr);
-    ++it;
-  }
-  for (SessionState* s : slots_) {
-    if (!s) continue;
-    for (auto it = s->temp_tables.begin(); it != s->temp_tables.end();) {
-      if (!exists.count(it->second->physical))
-        it = s->temp_tables.erase(it);
-      else
-        ++it;
-    }
-    s->sysobjects_ready = false;
-  }
 }
 
 int HandleImpl::AcquireSlot(SessionState* session) {

@@ -54,8 +54,10 @@ Access StatementAccess(const Stmt& s) {
       const auto& into = static_cast<const SelectStmt&>(s).query->cores[0].into;
       return into.empty() || IsTempName(into) ? Access::kRead : Access::kWrite;
     }
-    case StmtKind::kInsert:
-      return IsTempName(static_cast<const InsertStmt&>(s).table) ? Access::kRead : Access::kWrite;
+    case StmtKind::kInsert: {
+      const auto& i = static_cast<const InsertStmt&>(s);
+      return i.exec || !IsTempName(i.table) ? Access::kWrite : Access::kRead;  // EXEC may write
+    }
     case StmtKind::kUpdate: {
       const auto& u = static_cast<const UpdateStmt&>(s);
       return WritesTable(u.target, u.from) ? Access::kWrite : Access::kRead;

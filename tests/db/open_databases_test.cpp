@@ -97,26 +97,44 @@ TEST(OpenDatabasesTest, ReadersGoOnBesideAWriter) {
       6.0);
 }
 
+// Each way a batch writes must be known before it runs: the write then starts from a fresh
+// snapshot, where an upgrade of the stale one would fail (1205).
 TEST(OpenDatabasesTest, AWriterThatReadBeforeAnotherCommitWaitsAndWrites) {
   ScratchDir dir;
   OpenConnection(dir.Connect())
       ->Execute(
           "CREATE TABLE t_Qty (FID int NOT NULL PRIMARY KEY, FQty decimal(28,10))\r\n"
           "INSERT INTO t_Qty VALUES (1, 0)");
-  TransactionScope scope;
-  ConnectionPtr c = OpenConnection(dir.Connect());
-  EXPECT_DOUBLE_EQ(Scalar(*c, "SELECT FQty FROM t_Qty WHERE FID = 1").AsDouble(), 0.0);
-  // Another transaction writes and commits after this one read...
-  std::thread([&] {
-    TransactionScope other;
-    OpenConnection(dir.Connect())->Execute("UPDATE t_Qty SET FQty = FQty + 1 WHERE FID = 1");
-    other.Commit();
-  }).join();
-  // ...and this one still writes, on top of the other's commit.
-  c->Execute("UPDATE t_Qty SET FQty = FQty + 10 WHERE FID = 1");
-  EXPECT_DOUBLE_EQ(Scalar(*c, "SELECT FQty FROM t_Qty WHERE FID = 1").AsDouble(), 11.0);
-  c->Close();
-  EXPECT_TRUE(scope.Commit());
+  OpenConnection(dir.Connect())
+      ->Execute(
+          "CREATE PROCEDURE bump @by int AS\r\n"
+          "UPDATE t_Qty SET FQty = FQty + @by WHERE FID = 1\r\n"
+          "SELECT FQty FROM t_Qty WHERE FID = 1");
+  const char* const kWrites[] = {
+      "UPDATE t_Qty SET FQty = FQty + 10 WHERE FID = 1",
+      "UPDATE q SET q.FQty = q.FQty + 10 FROM t_Qty q WHERE q.FID = 1",
+      "EXEC bump 10",
+      "CREATE TABLE #seen (FQty decimal(28,10))\r\nINSERT INTO #seen EXEC bump 10",
+  };
+  double expected = 0;
+  for (const char* write : kWrites) {
+    SCOPED_TRACE(write);
+    TransactionScope scope;
+    ConnectionPtr c = OpenConnection(dir.Connect());
+    EXPECT_DOUBLE_EQ(Scalar(*c, "SELECT FQty FROM t_Qty WHERE FID = 1").AsDouble(), expected);
+    // Another transaction writes and commits after this one read...
+    std::thread([&] {
+      TransactionScope other;
+      OpenConnection(dir.Connect())->Execute("UPDATE t_Qty SET FQty = FQty + 1 WHERE FID = 1");
+      other.Commit();
+    }).join();
+    // ...and this one still writes, on top of the other's commit.
+    EXPECT_NO_THROW(c->Execute(write));
+    expected += 11;
+    EXPECT_DOUBLE_EQ(Scalar(*c, "SELECT FQty FROM t_Qty WHERE FID = 1").AsDouble(), expected);
+    c->Close();
+    EXPECT_TRUE(scope.Commit());
+  }
 }
 
 }  // namespace

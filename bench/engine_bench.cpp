@@ -57,11 +57,11 @@ struct Databases {
       engine_db = corva::tsql::Database::Open((dir / "engine.db").string());
       handle = engine_db->AcquireHandle();
       session = std::make_unique<corva::tsql::Session>(handle);
-      handle->Begin();
+      handle->Begin(corva::tsql::Handle::Isolation::kSerialized);
       session->Execute(kDialectSchema);
       for (const Row& row : rows) session->Execute(InsertText(row), row.values);
       handle->Commit();
-      handle->Begin();
+      handle->Begin(corva::tsql::Handle::Isolation::kSerialized);
       // Both sides re-total two work bills; they must then hold the same rows, or the numbers
       // would compare different work.
       for (int bill : {1, 2}) {

@@ -102,6 +102,8 @@ CREATE TABLE SHWorkBillEntry (
   PRIMARY KEY (FWBInterID)
 )
 CREATE INDEX IX_SHWorkBillEntry_FInterID ON SHWorkBillEntry (FInterID)
+-- The saves clean "FCheckerID = 0" (nobody) out of the whole table on every call.
+CREATE INDEX IX_SHWorkBillEntry_FCheckerID ON SHWorkBillEntry (FCheckerID)
 
 -- Task dispatch bills (bill type 502): hand the planned quantity of one operation to the floor.
 -- FStatus 0 unchecked, 1 checked (every entry checked), 3 closed.
@@ -159,6 +161,7 @@ CREATE TABLE ICTaskDispBillEntry (
   PRIMARY KEY (FInterID, FEntryID)
 )
 CREATE INDEX IX_ICTaskDispBillEntry_FTaskDispInterID ON ICTaskDispBillEntry (FTaskDispInterID)
+CREATE INDEX IX_ICTaskDispBillEntry_FCheckerID ON ICTaskDispBillEntry (FCheckerID)
 
 -- Operation shift bills (bill type 581), one row per bill: move a quantity out of one operation
 -- (FOutWBInterID) and/or into another (FInWBInterID). FShiftTypeID 11300 receive, 11301 hand over

@@ -23,7 +23,10 @@ class TransactionResource {
 // Owned by the scope (or host call) that began it; used on its thread only.
 class Transaction {
  public:
-  Transaction() = default;
+  // `retryable`: the owner can run the transaction's work again (the implicit transaction of one
+  // host call), so databases may let it read without locks and fail it when its reads went stale;
+  // a host's own transaction is never asked to start again.
+  explicit Transaction(bool retryable = false) : retryable_(retryable) {}
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
   ~Transaction();  // rolls back what is still enlisted
@@ -36,6 +39,12 @@ class Transaction {
   bool Doomed() const { return doomed_; }
   void Doom() { doomed_ = true; }
 
+  bool Retryable() const { return retryable_; }
+  // A database found that another transaction changed what this one read before it wrote (error
+  // 1205): its owner should roll it back and run its work again.
+  void MarkConflict() { conflict_ = true; }
+  bool Conflicted() const { return conflict_; }
+
   // Ends the transaction: when `commit` and not doomed, commits every resource in enlistment order
   // and returns true; otherwise rolls every resource back and returns false. A resource whose
   // commit throws makes the rest roll back; the error is rethrown. Ending twice does nothing the
@@ -45,6 +54,8 @@ class Transaction {
 
  private:
   std::vector<std::pair<std::string, std::shared_ptr<TransactionResource>>> resources_;
+  bool retryable_ = false;
+  bool conflict_ = false;
   bool doomed_ = false;
   bool ended_ = false;
   bool committed_ = false;

@@ -77,11 +77,19 @@ class ContextProxy : public Dispatch {
   explicit ContextProxy(std::shared_ptr<Dispatch> inner) : inner_(std::move(inner)) {}
 
   Variant Invoke(const std::string& name, std::vector<Variant>& args) override {
-    return RunCall([&] { return inner_->Invoke(name, args); });
+    // A call in a transaction of its own may be run again when a database finds its reads went
+    // stale; it then starts from the arguments it was given.
+    const std::vector<Variant> given = args;
+    return RunCall([&](bool again) {
+      if (again) args = given;
+      return inner_->Invoke(name, args);
+    });
   }
   void PutProperty(const std::string& name, std::vector<Variant>& args,
                    const Variant& value) override {
-    RunCall([&] {
+    const std::vector<Variant> given = args;
+    RunCall([&](bool again) {
+      if (again) args = given;
       inner_->PutProperty(name, args, value);
       return Variant();
     });
@@ -90,28 +98,56 @@ class ContextProxy : public Dispatch {
   const std::shared_ptr<Dispatch>& inner() const { return inner_; }
 
  private:
+  // Runs fn(again) in the thread's transaction, or in an implicit one of its own when there is
+  // none. An implicit transaction reads without locks; when a database reports that another
+  // transaction changed what the call read before it wrote, the call is rolled back and run again
+  // (up to kMaxRuns times; the last outcome stands).
   template <typename Fn>
   Variant RunCall(Fn&& fn) {
-    db::Transaction* transaction = db::CurrentTransaction();
-    std::optional<db::Transaction> implicit;  // a call from outside any transaction gets its own
-    if (transaction == nullptr) transaction = &implicit.emplace();
+    if (db::Transaction* joined = db::CurrentTransaction()) return RunIn(joined, fn, false);
+    for (int run = 1;; ++run) {
+      db::Transaction implicit(/*retryable=*/run < kMaxRuns);
+      Variant result;
+      try {
+        result = RunIn(&implicit, fn, run > 1);
+      } catch (...) {
+        if (implicit.Conflicted() && run < kMaxRuns) {
+          implicit.End(false);
+          continue;
+        }
+        implicit.End(true);  // rolls back instead when doomed
+        throw;
+      }
+      if (implicit.Conflicted() && run < kMaxRuns) {
+        implicit.End(false);
+        continue;
+      }
+      implicit.End(true);  // rolls back instead when doomed
+      return result;
+    }
+  }
+
+  template <typename Fn>
+  static Variant RunIn(db::Transaction* transaction, Fn& fn, bool again) {
     CallContext context;
     Variant result;
     try {
       CallFrame frame(&context, transaction);
-      result = fn();
+      result = fn(again);
     } catch (...) {
       // An error leaving the call dooms the transaction unless the object said its work is good
       // with SetComplete before the error (the operations that vote first and re-raise): a call
       // that never voted, or voted abort, leaves work nobody vouches for.
       if (context.vote() != Vote::kComplete) transaction->Doom();
-      if (implicit) implicit->End(true);  // rolls back instead when doomed
       throw;
     }
     if (context.vote() == Vote::kAbort) transaction->Doom();
-    if (implicit) implicit->End(true);  // rolls back instead when doomed
     return result;
   }
+
+  // Runs of one call in its own transaction before its last outcome stands; the last run takes
+  // the write lock from its first batch and cannot go stale.
+  static constexpr int kMaxRuns = 8;
 
   std::shared_ptr<Dispatch> inner_;
 };

@@ -1,13 +1,8 @@
-// Databases, handles and the handle pool. One DatabaseImpl per path per process (":memory:" is a
-// process-wide database on SQLite's memdb VFS kept alive for the life of the process); file
-// databases run in WAL mode with a busy timeout. Write transactions are serialized by a process
-// lock held from Begin to Commit/Rollback, with BEGIN IMMEDIATE for other processes, so that two
-// threads never deadlock on SQLite's locks.
-#include <unistd.h>
-
+// Databases, handles and the handle pool: a handle's SQLite connection and settings (WAL, busy
+// timeout, memory map), its caches of prepared statements, parsed batches and routines, its pool of
+// temp tables; a database's write lock and its log checkpoints. Finding and keeping databases open
+// is database_cache.cpp; the phases of a handle's transaction are handle_transaction.cpp.
 #include <atomic>
-#include <filesystem>
-#include <map>
 
 #include "corva/error.h"
 #include "tsql/database_impl.h"
@@ -19,13 +14,43 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 30000;
 constexpr size_t kMaxBatches = 2000;
+constexpr size_t kMaxKnownTexts = 1000;
+constexpr size_t kMaxKnownTextBytes = 16384;
 constexpr size_t kMaxStatements = 4000;
 constexpr size_t kMaxDormantTemps = 64;
+constexpr size_t kMaxFreeHandles = 8;
+// The most of a file a handle maps into memory (SQLite's own ceiling in this build: 2 GiB).
+constexpr int64_t kMapBytes = 0x7fff0000;
+// A commit that leaves this many pages (4 KiB each) in the write-ahead log asks the maintenance
+// thread for a checkpoint; at eight times as many the committing handle folds the log itself.
+constexpr int kCheckpointPages = 1000;
+constexpr int kInlineCheckpointPages = 8 * kCheckpointPages;
+// A database unused this long after a write has its log emptied into the file.
+constexpr auto kEmptyRestingLog = std::chrono::seconds(1);
 
-std::mutex g_registry_mu;
-std::map<std::string, std::weak_ptr<DatabaseImpl>>& Registry() {
-  static auto* r = new std::map<std::string, std::weak_ptr<DatabaseImpl>>();
-  return *r;
+// The plan observer: the flag spares every prepare the lock while nobody observes.
+std::atomic<bool> g_plan_observed{false};
+std::mutex g_plan_mu;
+std::shared_ptr<PlanObserver> g_plan_observer;
+
+void ReportPlan(sqlite3* db, const std::string& sql) {
+  std::shared_ptr<PlanObserver> observer;
+  {
+    std::lock_guard<std::mutex> lock(g_plan_mu);
+    observer = g_plan_observer;
+  }
+  if (!observer) return;
+  std::vector<std::string> plan;
+  sqlite3_stmt* st = nullptr;
+  std::string explain = "EXPLAIN QUERY PLAN " + sql;
+  if (sqlite3_prepare_v2(db, explain.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      const unsigned char* detail = sqlite3_column_text(st, 3);
+      plan.emplace_back(detail ? reinterpret_cast<const char*>(detail) : "");
+    }
+  }
+  sqlite3_finalize(st);
+  (*observer)(sql, plan);
 }
 
 // "temp."#t$0"" or "#t$0" as the name the batch used.
@@ -74,12 +99,25 @@ void ThrowSqlite(sqlite3* db, int rc) {
     default:
       break;
   }
+  if (ext == SQLITE_BUSY_SNAPSHOT) {
+    // A transaction that read, then wrote within a batch that did not announce the write, while
+    // another transaction had committed in between: its reads are stale.
+    ThrowSql(1205,
+             "Transaction was deadlocked on lock resources with another process and has been "
+             "chosen as the deadlock victim. Rerun the transaction.");
+  }
   if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
     ThrowSql(1222, "Lock request time out period exceeded.");
   ThrowSql(8180, "Statement could not be executed: " + msg);
 }
 
 std::string SqliteVersion() { return sqlite3_libversion(); }
+
+void SetPlanObserver(PlanObserver observer) {
+  std::lock_guard<std::mutex> lock(g_plan_mu);
+  g_plan_observer = observer ? std::make_shared<PlanObserver>(std::move(observer)) : nullptr;
+  g_plan_observed.store(g_plan_observer != nullptr);
+}
 
 // Handle --------------------------------------------------------------------------------------
 
@@ -96,6 +134,20 @@ HandleImpl::HandleImpl(DatabaseImpl* database, const std::string& uri) : databas
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   sqlite3_exec(db_, "PRAGMA temp_store=MEMORY; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
                nullptr);
+  // Pages are read from a memory map of the file instead of one read() each: a read costs the
+  // same whether the factory is small or large (its pages sit in the operating system's cache
+  // either way), where SQLite's own page cache of a few MiB would miss more as the file grows.
+  sqlite3_exec(db_, ("PRAGMA mmap_size=" + std::to_string(kMapBytes)).c_str(), nullptr, nullptr,
+               nullptr);
+  // Commits report the log's size instead of checkpointing in the committing call.
+  sqlite3_wal_hook(
+      db_,
+      [](void* database, sqlite3* db, const char*, int pages) {
+        static_cast<DatabaseImpl*>(database)->NoteLogSize(db, pages);
+        return SQLITE_OK;
+      },
+      database_);
+  sqlite3_set_authorizer(db_, &HandleImpl::Authorize, this);
   functions.object_id = [this](std::string_view name) -> int64_t {
     return current ? current->ObjectId(name) : 0;
   };
@@ -103,29 +155,55 @@ HandleImpl::HandleImpl(DatabaseImpl* database, const std::string& uri) : databas
 }
 
 HandleImpl::~HandleImpl() {
+  texts_.clear();
   batches_.clear();
+  routines_by_address_.clear();
   routines_.clear();
   statements_.clear();
   schema_version_.reset();
+  for (auto& statement : control_) statement.reset();
   if (db_) sqlite3_close_v2(db_);
 }
 
 Catalog& HandleImpl::catalog() const { return database_->catalog; }
 
 void HandleImpl::Exec(const std::string& sql) {
-  char* err = nullptr;
-  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
-  sqlite3_free(err);
-  if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
+  if (sql.find(';') == std::string::npos) {
+    // One statement: prepared once and kept, as the emptying of kept temp tables repeats.
+    sqlite3_stmt* st = Prepare(sql)->get();
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    }
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE) ThrowSqlite(db_, rc);
+    return;
+  }
+  const char* rest = sql.c_str();
+  while (*rest) {
+    sqlite3_stmt* st = nullptr;
+    prepared_writes_ = false;
+    int rc = sqlite3_prepare_v2(db_, rest, -1, &st, &rest);
+    if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
+    if (st == nullptr) continue;  // blanks or a comment
+    if (prepared_writes_) BeforeWrite();
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE) ThrowSqlite(db_, rc);
+  }
 }
 
 void HandleImpl::RefreshCatalog() {
+  // Within a transaction the snapshot, and so the schema, holds still once checked; changes this
+  // process makes itself invalidate the shared catalog directly.
+  if (catalog_checked_) return;
+  catalog_checked_ = phase_ != Phase::kAutocommit;
   if (!schema_version_) {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v3(db_, "PRAGMA main.schema_version", -1, SQLITE_PREPARE_PERSISTENT, &st,
                            nullptr) != SQLITE_OK)
       return;
-    schema_version_ = std::make_unique<Prepared>(st);
+    schema_version_ = std::make_unique<Prepared>(st, false);
   }
   sqlite3_stmt* st = schema_version_->get();
   int64_t version = -1;
@@ -136,82 +214,21 @@ void HandleImpl::RefreshCatalog() {
 
 std::shared_ptr<Prepared> HandleImpl::Prepare(const std::string& sql) {
   auto it = statements_.find(sql);
-  if (it != statements_.end()) return it->second;
+  if (it != statements_.end()) {
+    if (it->second->writes()) BeforeWrite();
+    return it->second;
+  }
   if (statements_.size() >= kMaxStatements) statements_.clear();
   sqlite3_stmt* st = nullptr;
+  prepared_writes_ = false;
   int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()),
                               SQLITE_PREPARE_PERSISTENT, &st, nullptr);
   if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
-  auto p = std::make_shared<Prepared>(st);
+  auto p = std::make_shared<Prepared>(st, prepared_writes_);
   statements_.emplace(sql, p);
+  if (g_plan_observed.load(std::memory_order_relaxed)) ReportPlan(db_, sql);
+  if (p->writes()) BeforeWrite();
   return p;
-}
-
-void HandleImpl::Begin() {
-  if (in_transaction_) return;
-  database_->LockWrites();
-  try {
-    Exec("BEGIN IMMEDIATE");
-  } catch (...) {
-    database_->UnlockWrites();
-    throw;
-  }
-  in_transaction_ = true;
-}
-
-void HandleImpl::Commit() {
-  if (!in_transaction_) return;
-  try {
-    Exec("COMMIT");
-  } catch (...) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    in_transaction_ = false;
-    database_->UnlockWrites();
-    AfterRollback();
-    throw;
-  }
-  in_transaction_ = false;
-  database_->UnlockWrites();
-}
-
-void HandleImpl::Rollback() {
-  if (!in_transaction_) return;
-  sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-  in_transaction_ = false;
-  database_->UnlockWrites();
-  AfterRollback();
-}
-
-void HandleImpl::AfterRollback() {
-  // The rollback undid temp tables created in the transaction and refilled emptied ones.
-  std::unordered_map<std::string, bool> exists;
-  sqlite3_stmt* st = nullptr;
-  sqlite3_prepare_v2(db_, "SELECT name FROM temp.sqlite_master WHERE type = 'table'", -1, &st,
-                     nullptr);
-  while (st && sqlite3_step(st) == SQLITE_ROW)
-    exists[reinterpret_cast<const char*>(sqlite3_column_text(st, 0))] = true;
-  sqlite3_finalize(st);
-  for (auto it = temp_pool_.begin(); it != temp_pool_.end();) {
-    if (!exists.count(it->first)) {
-      dormant_.remove(it->first);
-      it = temp_pool_.erase(it);
-      continue;
-    }
-    if (!it->second.in_use)
-      sqlite3_exec(db_, ("DELETE FROM temp." + QuoteId(it->first)).c_str(), nullptr, nullptr,
-                   nullptr);
-    ++it;
-  }
-  for (SessionState* s : slots_) {
-    if (!s) continue;
-    for (auto it = s->temp_tables.begin(); it != s->temp_tables.end();) {
-      if (!exists.count(it->second->physical))
-        it = s->temp_tables.erase(it);
-      else
-        ++it;
-    }
-    s->sysobjects_ready = false;
-  }
 }
 
 int HandleImpl::AcquireSlot(SessionState* session) {
@@ -255,16 +272,53 @@ void HandleImpl::AddBatch(const std::string& key, std::shared_ptr<CompiledBatch>
   list.push_back(std::move(batch));
 }
 
+std::shared_ptr<const HandleImpl::KnownText> HandleImpl::FindText(std::string_view text) const {
+  auto it = texts_.find(text);
+  return it == texts_.end() ? nullptr : it->second;
+}
+
+void HandleImpl::AddText(std::string_view text, std::shared_ptr<const KnownText> known) {
+  if (text.size() > kMaxKnownTextBytes) return;
+  if (texts_.size() >= kMaxKnownTexts) {
+    texts_.clear();
+    text_keys_.clear();
+  }
+  const std::string& kept = text_keys_.emplace_back(text);
+  texts_.emplace(kept, std::move(known));
+}
+
 std::shared_ptr<CompiledRoutine> HandleImpl::Routine(const std::string& text) {
+  // The catalog hands out the same text object until it reloads, so the text's address finds
+  // the parse without hashing a procedure of several KiB on every EXEC; comparing the texts
+  // proves the address was not reused by another text since.
+  for (const auto& [address, routine] : routines_by_address_) {
+    if (address == text.data() && routine->text == text) return routine;
+  }
   auto it = routines_.find(text);
-  if (it != routines_.end()) return it->second;
+  if (it != routines_.end()) {
+    RememberRoutineAddress(text, it->second);
+    return it->second;
+  }
   auto r = std::make_shared<CompiledRoutine>();
   LexedBatch lexed = Lex(text);
   r->parse = ParseRoutine(lexed, text);
   r->literals = std::move(lexed.literals);
-  if (routines_.size() > 256) routines_.clear();
+  r->text = text;
+  if (routines_.size() > 256) {
+    routines_.clear();
+    routines_by_address_.clear();
+  }
   routines_.emplace(text, r);
+  RememberRoutineAddress(text, r);
   return r;
+}
+
+void HandleImpl::RememberRoutineAddress(const std::string& text,
+                                        std::shared_ptr<CompiledRoutine> routine) {
+  constexpr size_t kAddresses = 8;
+  if (routines_by_address_.size() >= kAddresses)
+    routines_by_address_.erase(routines_by_address_.begin());
+  routines_by_address_.emplace_back(text.data(), std::move(routine));
 }
 
 bool HandleImpl::ReviveTemp(const std::string& physical, uint64_t definition) {
@@ -328,16 +382,55 @@ DatabaseImpl::DatabaseImpl(std::string path, std::string uri)
   if (path_ != ":memory:")
     sqlite3_exec(keeper_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
   EnsureCatalogTable(keeper_);
+  // From here on the keeper only runs checkpoints, which must never hold the maintenance up.
+  sqlite3_busy_timeout(keeper_, 0);
+  last_used_ = Clock::now().time_since_epoch().count();
 }
 
 DatabaseImpl::~DatabaseImpl() {
   free_.clear();
+  // The last connection to close folds the log into the file and removes it.
   if (keeper_) sqlite3_close_v2(keeper_);
+}
+
+DatabaseImpl::Clock::time_point DatabaseImpl::LastUsed() const {
+  return Clock::time_point(Clock::duration(last_used_.load()));
+}
+
+void DatabaseImpl::NoteLogSize(sqlite3* db, int pages) {
+  log_written_ = true;
+  if (pages < kCheckpointPages) return;
+  if (pages >= kInlineCheckpointPages) {
+    // The maintenance thread has not kept up (long readers, or a burst of writes): fold what
+    // can be folded now, in the committing call, as SQLite would by itself.
+    sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    return;
+  }
+  if (!checkpoint_asked_.exchange(true)) WakeDatabaseMaintenance();
+}
+
+void DatabaseImpl::Maintain(Clock::time_point now) {
+  if (checkpoint_asked_.exchange(false)) {
+    std::lock_guard<std::mutex> lock(keeper_mu_);
+    // PASSIVE: copies what no reader still needs, never waits for readers or writers.
+    sqlite3_wal_checkpoint_v2(keeper_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  }
+  if (log_written_ && !InUse() && now - LastUsed() >= kEmptyRestingLog) {
+    log_written_ = false;
+    std::lock_guard<std::mutex> lock(keeper_mu_);
+    // TRUNCATE leaves an empty log; it gives up at once (the keeper does not wait) when a reader
+    // of another process still needs the log, and is tried again at the next visit.
+    if (sqlite3_wal_checkpoint_v2(keeper_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) !=
+        SQLITE_OK)
+      log_written_ = true;
+  }
 }
 
 void DatabaseImpl::LockWrites() {
   std::unique_lock<std::mutex> lock(write_mu_);
-  write_cv_.wait(lock, [this] { return !writing_; });
+  if (!write_cv_.wait_for(lock, std::chrono::milliseconds(kBusyTimeoutMs),
+                          [this] { return !writing_; }))
+    ThrowSql(1222, "Lock request time out period exceeded.");
   writing_ = true;
 }
 
@@ -359,6 +452,7 @@ std::shared_ptr<Handle> DatabaseImpl::AcquireHandle() {
     }
   }
   if (!h) h = std::make_unique<HandleImpl>(this, uri_);
+  ++handles_out_;
   std::shared_ptr<DatabaseImpl> self = shared_from_this();
   HandleImpl* raw = h.release();
   return std::shared_ptr<Handle>(raw,
@@ -366,48 +460,15 @@ std::shared_ptr<Handle> DatabaseImpl::AcquireHandle() {
 }
 
 void DatabaseImpl::Release(HandleImpl* handle) {
+  std::unique_ptr<HandleImpl> owned(handle);
   if (handle->InTransaction()) handle->Rollback();
   handle->current = nullptr;
-  std::lock_guard<std::mutex> lock(mu_);
-  free_.emplace_back(handle);
-}
-
-std::shared_ptr<Database> Database::Open(const std::string& path) {
-  std::lock_guard<std::mutex> lock(g_registry_mu);
-  auto& registry = Registry();
-  // "db.sqlite" and "./db.sqlite" are one database: one write lock, one catalog.
-  std::string key = path;
-  if (path != ":memory:") {
-    std::error_code ec;
-    std::filesystem::path canonical = std::filesystem::weakly_canonical(path, ec);
-    if (!ec) key = canonical.string();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (free_.size() < kMaxFreeHandles) free_.push_back(std::move(owned));
   }
-  auto it = registry.find(key);
-  if (it != registry.end())
-    if (auto db = it->second.lock()) return db;
-  std::string uri;
-  if (path == ":memory:") {
-    uri = "file:/corva-mem-" + std::to_string(getpid()) + "?vfs=memdb";
-  } else {
-    uri = "file:";
-    for (char c : path) {
-      if (c == '?' || c == '#' || c == '%') {
-        char buf[4];
-        std::snprintf(buf, sizeof buf, "%%%02X", static_cast<unsigned char>(c));
-        uri += buf;
-      } else {
-        uri += c;
-      }
-    }
-  }
-  auto db = std::make_shared<DatabaseImpl>(path, uri);
-  registry[key] = db;
-  if (path == ":memory:") {
-    // The process's in-memory database lives as long as the process.
-    static auto* keep = new std::vector<std::shared_ptr<DatabaseImpl>>();
-    keep->push_back(db);
-  }
-  return db;
+  last_used_ = Clock::now().time_since_epoch().count();
+  --handles_out_;
 }
 
 }  // namespace corva::tsql

@@ -6,6 +6,7 @@
 #define CORVA_TSQL_ENGINE_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,13 +28,16 @@ struct BatchResult {
 
 class Handle;
 
-// Thread-safe; shared by every handle on the same path in the process.
+// Thread-safe; shared by every handle on the same file in the process.
 class Database {
  public:
   // The database at `path` (":memory:" = the one in-memory database of this process). A path that
-  // does not exist yet becomes a new, empty database. The same path gives the same object while any
-  // handle to it lives.
-  static std::shared_ptr<Database> Open(const std::string& path);
+  // does not exist yet becomes a new, empty database, unless `must_exist`: then it is error 4060
+  // naming the path and nothing is created. Paths naming the same file give the same
+  // object while it is open: the process keeps databases open (a bounded number, each closed
+  // after a minute unused and at exit), so that opening one again costs one stat() of the file.
+  // A file removed or replaced since is opened afresh; users of the old object keep it.
+  static std::shared_ptr<Database> Open(const std::string& path, bool must_exist = false);
   virtual ~Database() = default;
   virtual const std::string& Path() const = 0;
   // A handle from the database's pool (statements it prepared before are kept with it).
@@ -44,9 +48,24 @@ class Database {
 class Handle {
  public:
   virtual ~Handle() = default;
-  // Starts a write transaction. Transactions on one database are serialized across handles and
-  // threads (a second Begin waits for the first to end), never deadlocking.
-  virtual void Begin() = 0;
+  // How a transaction meets the others. Both are serializable for what they write; they differ in
+  // who waits and who may be asked to start again.
+  enum class Isolation {
+    // Takes the database's write lock at its first batch (reading or writing) and holds it to the
+    // end: transactions of this kind run one after another, never fail for each other, and what
+    // they read before they write cannot go stale. For host transactions, whose code the
+    // library cannot run again.
+    kSerialized,
+    // Reads without locking anybody out (one snapshot from its first read) and takes the write
+    // lock at its first write, keeping its snapshot; when another transaction committed since that
+    // snapshot was taken, the write fails with 1205 (its reads are stale) and the transaction must
+    // run again. For the implicit transaction of one call, which the component service re-runs.
+    kOptimistic,
+  };
+  // Starts a transaction. Writers are serialized with every other writing transaction of the
+  // database, across handles, threads and processes (a second writer waits, up to 30 s, then error
+  // 1222), never deadlocking.
+  virtual void Begin(Isolation isolation) = 0;
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
   virtual bool InTransaction() const = 0;
@@ -72,8 +91,24 @@ class Session {
   std::unique_ptr<Impl> impl_;
 };
 
+// The absolute, normalized form of a database path (":memory:" unchanged), remembered for absolute
+// paths so that asking again costs no system call.
+std::string CanonicalPath(const std::string& path);
+
+// Closes every database the process keeps open that no handle uses now; the next connection
+// opens it again. A closed database's log is folded into its file, so the file alone is complete.
+void CloseIdleDatabases();
+
 // Version text of the engine for provider facts, e.g. "3.40.1".
 std::string SqliteVersion();
+
+// Sees SQLite's query plan (the detail lines of EXPLAIN QUERY PLAN, in order) of every statement
+// the engine prepares for a batch, with the statement's SQLite text; each distinct statement is
+// seen once per engine handle, when the handle first prepares it. For tests that prove the rules'
+// statements use indexes; it makes preparing slower. Process-wide; nullptr switches it off.
+using PlanObserver =
+    std::function<void(const std::string& sql, const std::vector<std::string>& plan)>;
+void SetPlanObserver(PlanObserver observer);
 
 }  // namespace corva::tsql
 

@@ -103,7 +103,9 @@ Value FromVariant(const Variant& v) {
 
 namespace {
 
-void Bind(sqlite3_stmt* stmt, int index, const Value& v) {
+// `stable`: the value stays where it is until the statement is reset (a literal of the running
+// batch), so SQLite may read the text in place instead of copying it.
+void Bind(sqlite3_stmt* stmt, int index, const Value& v, bool stable = false) {
   switch (v.kind) {
     case Value::Kind::kInt:
       sqlite3_bind_int64(stmt, index, v.i);
@@ -112,7 +114,8 @@ void Bind(sqlite3_stmt* stmt, int index, const Value& v) {
       sqlite3_bind_double(stmt, index, v.d);
       break;
     case Value::Kind::kText:
-      sqlite3_bind_text(stmt, index, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
+      sqlite3_bind_text(stmt, index, v.s.data(), static_cast<int>(v.s.size()),
+                        stable ? SQLITE_STATIC : SQLITE_TRANSIENT);
       break;
     case Value::Kind::kDecimal: {
       // Decimals live in SQLite as their fixed text (see README).
@@ -167,7 +170,7 @@ std::string Executor::TempObjectsTable() {
 // Plans ---------------------------------------------------------------------------------------
 
 bool Executor::Valid(const Plan& plan) {
-  if (plan.slot != session_.slot) return false;
+  if (plan.slot >= 0 && plan.slot != session_.slot) return false;
   if (plan.routine_generation &&
       plan.routine_generation != session_.handle->catalog().RoutineGeneration())
     return false;
@@ -187,6 +190,11 @@ Plan* Executor::GetPlan(const PlanPtr& slot, const std::function<void(Translator
   plan->catalog_generation = session_.handle->catalog().Generation();
   Translator t(this, plan.get());
   build(t, *plan);
+  // A plan that names only main tables reads the same in every session: the connections of one
+  // call take different slots on their shared handle, and must not translate it again each.
+  bool session_free = !plan->uses_sysobjects;
+  for (const TableDep& d : plan->deps) session_free = session_free && d.main;
+  if (session_free) plan->slot = -1;
   const_cast<PlanPtr&>(slot).reset(plan.release());
   return slot.get();
 }
@@ -245,7 +253,10 @@ Value Executor::ParamValue(const ParamSource& p) {
 
 int64_t Executor::Step(SqlText& text, const RowFn& on_row) {
   sqlite3* db = session_.handle->db();
-  if (!text.stmt) text.stmt = session_.handle->Prepare(text.sql);
+  if (!text.stmt)
+    text.stmt = session_.handle->Prepare(text.sql);
+  else if (text.stmt->writes())
+    session_.handle->BeforeWrite();
   sqlite3_stmt* st = text.stmt->get();
   sqlite3_reset(st);
   for (size_t i = 0; i < text.params.size(); ++i) {
@@ -253,7 +264,7 @@ int64_t Executor::Step(SqlText& text, const RowFn& on_row) {
     int index = static_cast<int>(i) + 1;
     // Literals and variables that need no conversion bind without a copy.
     if (p.convert.kind == TypeKind::kUnknown && p.kind == ParamSource::Kind::kLiteral)
-      Bind(st, index, (*frame_->literals)[p.index]);
+      Bind(st, index, (*frame_->literals)[p.index], true);
     else if (p.convert.kind == TypeKind::kUnknown && p.kind == ParamSource::Kind::kVariable)
       Bind(st, index, frame_->vars[p.index]);
     else
@@ -301,6 +312,15 @@ Value Executor::Eval(const Expr& e) {
         if (v.IsNull()) return v;
       }
       break;
+    case ExprKind::kCompare:
+    case ExprKind::kIsNull:
+    case ExprKind::kAnd:
+    case ExprKind::kOr:
+    case ExprKind::kNot: {
+      Value v;
+      if (EvalIntCondition(e, &v)) return v;
+      break;
+    }
     default:
       break;
   }

@@ -100,6 +100,9 @@ class Executor : public Resolver {
   Value ParamValue(const ParamSource& p);
   Value SystemValue(const std::string& name);
   Value Eval(const Expr& e);
+  // Integer comparisons and their AND/OR/NOT (the conditions of IF and WHILE over int variables
+  // and literals) without a round trip to SQLite; false when `e` is anything else.
+  bool EvalIntCondition(const Expr& e, Value* out);
   void AddRowsAffected(int64_t n, bool count);
 
   // Statements (executor.cpp, executor_dml.cpp, executor_ddl.cpp, executor_routines.cpp)

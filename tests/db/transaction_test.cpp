@@ -140,8 +140,11 @@ TEST_F(TransactionTest, ConcurrentTransactionsNeitherDeadlockNorLoseUpdates) {
     for (int i = 0; i < kIncrements; ++i) {
       TransactionScope scope;
       ConnectionPtr reader = OpenConnection(dir_.Connect());
-      // Read, then write from a second connection: a lost update shows if another transaction
-      // slips in between.
+      // A transaction is serialized with the other writers from its first write on (before it,
+      // it reads committed data, as on SQL Server): a host's save writes first. Then read, then
+      // write from a second connection: a lost update shows if another transaction slips in
+      // between.
+      reader->Execute("UPDATE t_Qty SET FQty = FQty WHERE FID = 1");
       double qty = Scalar(*reader, "SELECT FQty FROM t_Qty WHERE FID = 1").AsDouble();
       ConnectionPtr writer = OpenConnection(dir_.Connect());
       Command update(writer, "UPDATE t_Qty SET FQty = ? WHERE FID = 1");

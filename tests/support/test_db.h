@@ -97,6 +97,9 @@ class Templates {
           db::InstallSchema(connection, sample);
         }
         if (!transaction.Commit()) throw std::runtime_error("installing the schema rolled back");
+        // The engine keeps databases open; closing the template folds its log into the file, so
+        // that a copy of the file alone is complete.
+        tsql::CloseIdleDatabases();
       } catch (...) {
         failure = std::current_exception();
       }

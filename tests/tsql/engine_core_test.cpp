@@ -212,7 +212,7 @@ TEST(EngineCore, TransactionsOnTwoThreadsAreSerializedAndRollbackUndoes) {
     std::shared_ptr<Handle> h = db->AcquireHandle();
     Session s(h);
     for (int i = 0; i < 20; ++i) {
-      h->Begin();
+      h->Begin(corva::tsql::Handle::Isolation::kSerialized);
       s.Execute("declare @n int select @n = n from c update c set n = @n + 1");
       h->Commit();
     }
@@ -223,7 +223,7 @@ TEST(EngineCore, TransactionsOnTwoThreadsAreSerializedAndRollbackUndoes) {
   std::shared_ptr<Handle> h = db->AcquireHandle();
   Session s(h);
   EXPECT_EQ(Rows(s.Execute("select n from c")), "40");
-  h->Begin();
+  h->Begin(corva::tsql::Handle::Isolation::kSerialized);
   s.Execute("update c set n = -1\ncreate table #gone (x int)");
   h->Rollback();
   EXPECT_EQ(Rows(s.Execute("select n from c")), "40");

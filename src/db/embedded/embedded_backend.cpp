@@ -2,7 +2,6 @@
 // transaction shares, and the provider facts the engine reports about itself.
 #include "db/embedded/embedded_backend.h"
 
-#include <filesystem>
 #include <utility>
 
 #include "db/connection_string.h"
@@ -68,16 +67,23 @@ Variant ProviderFact(const std::string& name) {
 
 // The engine handle of one database inside a host transaction: begun when the transaction's first
 // connection to the database opened, committed or rolled back when the transaction ends.
+// The engine's answer to an optimistic transaction whose reads another transaction made stale
+// before it wrote (SQL Server's number for a deadlock victim: "Rerun the transaction").
+constexpr int32_t kErrStaleReads = 1205;
+
 class HandleEnlistment : public corva::db::TransactionResource {
  public:
-  explicit HandleEnlistment(std::shared_ptr<tsql::Handle> handle) : handle_(std::move(handle)) {}
+  HandleEnlistment(std::shared_ptr<tsql::Database> database, std::shared_ptr<tsql::Handle> handle)
+      : database_(std::move(database)), handle_(std::move(handle)) {}
   void Commit() override { handle_->Commit(); }
   void Rollback() override {
     if (handle_->InTransaction()) handle_->Rollback();
   }
+  const std::shared_ptr<tsql::Database>& database() const { return database_; }
   const std::shared_ptr<tsql::Handle>& handle() const { return handle_; }
 
  private:
+  std::shared_ptr<tsql::Database> database_;
   std::shared_ptr<tsql::Handle> handle_;
 };
 
@@ -94,7 +100,16 @@ class EmbeddedBackend : public Backend {
     std::vector<Variant> values;
     values.reserve(params.size());
     for (const Param& p : params) values.push_back(p.value);
-    tsql::BatchResult result = session_->Execute(batch, values);
+    tsql::BatchResult result;
+    try {
+      result = session_->Execute(batch, values);
+    } catch (const Error& error) {
+      if (error.Number() == kErrStaleReads) {
+        if (corva::db::Transaction* transaction = corva::db::CurrentTransaction())
+          transaction->MarkConflict();
+      }
+      throw;
+    }
     BatchOutput output;
     output.rows_affected = result.rows_affected;
     output.result_sets.reserve(result.result_sets.size());
@@ -124,14 +139,7 @@ class EmbeddedBackend : public Backend {
 
 }  // namespace
 
-std::string CanonicalDatabasePath(const std::string& path) {
-  if (path == ":memory:") return path;
-  std::error_code error;
-  std::filesystem::path absolute = std::filesystem::absolute(path, error);
-  if (error) return path;
-  std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, error);
-  return error ? absolute.lexically_normal().string() : canonical.string();
-}
+std::string CanonicalDatabasePath(const std::string& path) { return tsql::CanonicalPath(path); }
 
 std::unique_ptr<Backend> OpenEmbedded(const ConnectionString& connect) {
   std::string source = connect.Get("Data Source");
@@ -139,26 +147,24 @@ std::unique_ptr<Backend> OpenEmbedded(const ConnectionString& connect) {
     throw DbError(kErrCannotOpenDatabase,
                   "Cannot open the embedded database: the connection string names no Data Source.");
   }
-  std::string path = CanonicalDatabasePath(source);
-  // Databases are created on purpose (corva init), never as a side effect of a mistyped path.
-  std::error_code ignored;
-  if (path != ":memory:" && !std::filesystem::exists(path, ignored)) {
-    throw DbError(kErrCannotOpenDatabase,
-                  "Cannot open database \"" + path + "\": the file does not exist.");
-  }
   try {
-    std::shared_ptr<tsql::Database> database = tsql::Database::Open(path);
     corva::db::Transaction* transaction = corva::db::CurrentTransaction();
-    if (transaction == nullptr || transaction->Ended()) {
-      return std::make_unique<EmbeddedBackend>(database, database->AcquireHandle());
+    if (transaction != nullptr && transaction->Ended()) transaction = nullptr;
+    // The transaction's resource is found by the canonical path, which the engine remembers, so
+    // that the later connections of a call cost no system call at all.
+    const std::string key = transaction ? "sqlite:" + tsql::CanonicalPath(source) : std::string();
+    if (transaction) {
+      if (auto joined = std::dynamic_pointer_cast<HandleEnlistment>(transaction->Find(key))) {
+        return std::make_unique<EmbeddedBackend>(joined->database(), joined->handle());
+      }
     }
-    const std::string key = "sqlite:" + path;
-    if (auto joined = std::dynamic_pointer_cast<HandleEnlistment>(transaction->Find(key))) {
-      return std::make_unique<EmbeddedBackend>(database, joined->handle());
-    }
+    // Databases are created on purpose (corva init), never as a side effect of a mistyped path.
+    std::shared_ptr<tsql::Database> database = tsql::Database::Open(source, /*must_exist=*/true);
     std::shared_ptr<tsql::Handle> handle = database->AcquireHandle();
-    handle->Begin();
-    transaction->Enlist(key, std::make_shared<HandleEnlistment>(handle));
+    if (!transaction) return std::make_unique<EmbeddedBackend>(database, std::move(handle));
+    handle->Begin(transaction->Retryable() ? tsql::Handle::Isolation::kOptimistic
+                                           : tsql::Handle::Isolation::kSerialized);
+    transaction->Enlist(key, std::make_shared<HandleEnlistment>(database, handle));
     return std::make_unique<EmbeddedBackend>(database, std::move(handle));
   } catch (const Error& error) {
     // The engine's own 4060 already names the database.

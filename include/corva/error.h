@@ -14,6 +14,7 @@ namespace corva {
 inline constexpr int32_t kErrInvalidProcedureCall = 5;
 inline constexpr int32_t kErrOverflow = 6;
 inline constexpr int32_t kErrSubscriptOutOfRange = 9;
+inline constexpr int32_t kErrDivisionByZero = 11;
 inline constexpr int32_t kErrTypeMismatch = 13;
 inline constexpr int32_t kErrObjectNotSet = 91;
 inline constexpr int32_t kErrInvalidUseOfNull = 94;

@@ -135,6 +135,9 @@ void HandleImpl::Rollback() {
 }
 
 void HandleImpl::AfterRollback() {
+  // The rollback may have undone a trigger switched on or off (ALTER TABLE ... TRIGGER writes the
+  // catalog table): the routines cached from inside the transaction are no longer what is stored.
+  database_->catalog.InvalidateRoutines();
   // The rollback undid temp tables created in the transaction and refilled emptied ones.
   std::unordered_map<std::string, bool> exists;
   sqlite3_stmt* st = Prepare("SELECT name FROM temp.sqlite_master WHERE type = 'table'")->get();

@@ -177,6 +177,14 @@ TEST(CallCommandTest, CallsOperationsOnTheSampleFactory) {
                             " CorvaMSHTransBills.clsMWorkBill.BeginSave '[{a=1},{b=2}]' x");
   EXPECT_TRUE(Has(two.output, "2  Vector, 2 elements\n")) << two.output;
 
+  // The property string goes where the operation declares it: second for GetBillNo.
+  ProgramRun numbers = RunCorva("call --rollback " + db +
+                                " CorvaMSHTransBills.clsMTaskDispBill.GetBillNo 502 2 true");
+  EXPECT_EQ(numbers.exit_code, 0) << numbers.output;
+  EXPECT_TRUE(Has(numbers.output, "    1  502\n    2  sDsn (the property string)\n    3  2\n"))
+      << numbers.output;
+  EXPECT_TRUE(Has(numbers.output, "set FCurNo=FCurNo+2 ")) << numbers.output;
+
   // The listing comes from the same tables that dispatch the calls.
   ProgramRun list = RunCorva("call --list CorvaMSHTransBills.clsMWorkBill");
   EXPECT_EQ(list.exit_code, 0) << list.output;

@@ -186,7 +186,8 @@ TEST(EngineCore, ProceduresAndTriggersPersistInTheDatabaseFile) {
         "join inserted i on i.id = d.id where i.n <> d.n");
   }
   auto db = Database::Open(path);
-  Session s(db->AcquireHandle());
+  std::shared_ptr<Handle> h = db->AcquireHandle();
+  Session s(h);
   s.Execute("insert into t values (1, 10)");
   BatchResult r = s.Execute(
       "declare @o int, @r int\n"
@@ -195,8 +196,14 @@ TEST(EngineCore, ProceduresAndTriggersPersistInTheDatabaseFile) {
       "select @o, @r");
   EXPECT_EQ(Rows(r), "16|7");
   EXPECT_EQ(Rows(s.Execute("select what from log order by what")), "was 10;was 11");
+  // A trigger switched off in a transaction that rolls back is on again afterwards.
+  h->Begin(Handle::Isolation::kSerialized);
+  s.Execute("alter table t disable trigger t_upd\nupdate t set n = 20");
+  h->Rollback();
+  s.Execute("update t set n = 30");
+  EXPECT_EQ(Rows(s.Execute("select count(*) from log")), "3");
   s.Execute("alter table t disable trigger t_upd\nupdate t set n = 0");
-  EXPECT_EQ(Rows(s.Execute("select count(*) from log")), "2");
+  EXPECT_EQ(Rows(s.Execute("select count(*) from log")), "3");
   EXPECT_EQ(ErrorOf(s, "alter table t enable trigger nosuch"), 4920);
   EXPECT_EQ(ErrorOf(s, "exec bump"), 201);
   EXPECT_EQ(ErrorOf(s, "exec bump 1, 2, 3, 4"), 8144);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -126,11 +127,11 @@ std::string Show(const Variant& value, const std::string& indent) {
   return ToValueSyntax(value) + "\n";
 }
 
-// The arguments after the call, numbered as the operation declares them (sDsn first); a "*"
-// marks each one whose contents differ from what went in. The property string is long and the
-// program's own, so it shows only when the operation changed it.
-std::string ShowArguments(const std::vector<Variant>& args,
-                          const std::vector<std::string>& before) {
+// The arguments after the call, numbered as the operation declares them; a "*" marks each one
+// whose contents differ from what went in. The property string (at `dsn`, when the operation
+// takes one) is long and the program's own, so it shows only when the operation changed it.
+std::string ShowArguments(const std::vector<Variant>& args, const std::vector<std::string>& before,
+                          std::optional<size_t> dsn) {
   std::string text = "arguments (* changed by the call):\n";
   for (size_t i = 0; i < args.size(); ++i) {
     std::string shown = Show(args[i], "        ");
@@ -138,7 +139,7 @@ std::string ShowArguments(const std::vector<Variant>& args,
     char number[32];
     std::snprintf(number, sizeof number, "%c %3zu  ", changed ? '*' : ' ', i + 1);
     text += number;
-    if (i == 0) {
+    if (dsn == i) {
       text += changed ? "sDsn = " + shown : "sDsn (the property string)\n";
     } else {
       text += shown;
@@ -204,6 +205,24 @@ int ListOperations(const std::string& progid) {
   return 0;
 }
 
+// Where the operation takes the property string: its parameter named sDsn or MtsString (the
+// first one of most operations, the second of GetBillNo), or none (HookInvoke finds it in its
+// dictionary, UpdateICMOStockFlag in the object context). An operation the tables do not
+// describe gets it first, and the call reports what it makes of that.
+std::optional<size_t> DsnPosition(const std::string& progid, const std::string& method) {
+  const host::ClassDescription* described = host::FindClassDescription(progid);
+  if (described == nullptr) return 0;
+  for (const host::OperationDescription& operation : described->operations) {
+    if (!IEquals(operation.name, method)) continue;
+    for (size_t i = 0; i < operation.params.size(); ++i) {
+      const std::string& name = operation.params[i].name;
+      if (IEquals(name, "sDsn") || IEquals(name, "MtsString")) return i;
+    }
+    return std::nullopt;
+  }
+  return 0;
+}
+
 int RunCall(const CallOptions& options) {
   if (options.list) {
     if (!options.operation.empty()) return Fail("--list takes at most one ProgID", 2);
@@ -214,17 +233,20 @@ int RunCall(const CallOptions& options) {
   }
   std::string progid;
   std::string method;
+  std::optional<size_t> dsn;
   std::vector<Variant> args;
   try {
     SplitOperation(options.operation, &progid, &method);
-    args.emplace_back(PropertyStringFor(options));
+    dsn = DsnPosition(progid, method);
     for (size_t i = 0; i < options.arguments.size(); ++i) {
+      if (dsn == args.size()) args.emplace_back(PropertyStringFor(options));
       try {
         args.push_back(ParseValue(options.arguments[i]));
       } catch (const ValueSyntaxError& error) {
-        throw UsageError{"argument " + std::to_string(i + 2) + ": " + error.what()};
+        throw UsageError{"argument " + std::to_string(args.size() + 1) + ": " + error.what()};
       }
     }
+    if (dsn == args.size()) args.emplace_back(PropertyStringFor(options));
   } catch (const UsageError& error) {
     return Fail(error.message, 2);
   } catch (const Error& error) {  // a property string the library cannot read
@@ -255,7 +277,7 @@ int RunCall(const CallOptions& options) {
   }
 
   Print("result: " + Show(result, "  "));
-  Print(ShowArguments(args, before));
+  Print(ShowArguments(args, before, dsn));
   if (doomed) {
     Print("vote: abort; the transaction was doomed and rolled back\n");
   } else if (committed) {
@@ -276,7 +298,7 @@ void AddCallCommand(CLI::App& app, int* exit_code) {
       "call",
       "Call one operation of a public class as the host does, inside a transaction, and print "
       "its result, its arguments after the call (* marks those it changed), the vote and the "
-      "SQL it sent. The program supplies the first argument, sDsn; give the others.");
+      "SQL it sent. The program supplies the property string (sDsn); give the others.");
   command->footer(std::string(kValueSyntaxHelp) +
                   "\nExamples: corva call factory.db CorvaMSHTransBills.clsPublic.GetHour 701\n"
                   "          corva call --rollback factory.db "
@@ -287,7 +309,7 @@ void AddCallCommand(CLI::App& app, int* exit_code) {
                       "holding ConnectString= (with --list: a ProgID, to list one class)");
   command->add_option("OPERATION", options->operation,
                       "ProgID.Method, e.g. CorvaMSHTransBills.clsPublic.GetHour; the operation's "
-                      "arguments after sDsn follow it");
+                      "arguments but sDsn follow it, in order");
   // The arguments after OPERATION are taken exactly as written, as extras: an option of CLI11's
   // would split a "[...]" argument (a Vector in the value syntax) into several values.
   command->allow_extras();

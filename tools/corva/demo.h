@@ -53,8 +53,9 @@ class DemoSession {
 };
 
 // One step of the walk. Steps run by `order`: 10 work bill (save, check, close), 20 task dispatch,
-// 30 operation shift, 35 production task synchronization, 40 operation report, 50 production task
-// report, 60 stock bills, 70 item scrap, 80 forecast and planned orders. A step
+// 30 operation shift, 35 production task synchronization, 40 operation report, 45 operation
+// report check, 50 production task report, 60 stock bills, 70 item scrap, 80 forecast and planned
+// orders. A step
 // throws corva::Error (or std::exception) when something it relies on fails; the demo stops there.
 struct DemoStep {
   int order;

@@ -31,9 +31,6 @@ using corva::frame::LoadResMsg;
 using opershift::LongOr0;
 using opershift::QuantityOr0;
 
-// Late binding's "Division by zero": what a yield of 0 raises when the receive limit is computed.
-constexpr int32_t kErrDivisionByZero = 11;
-
 // What a received total may exceed the allowed quantity by and still pass: one unit of the tenth
 // decimal, the precision of the quantity columns.
 const Decimal kReceiveTolerance = Decimal::FromUnits(1, 10);
@@ -123,7 +120,7 @@ bool SettingIsTrue(const Variant& value) {
 // half to even to the item's `decimals`. A yield of 0 is late binding's division by zero.
 Decimal AllowedReceipt(const Decimal& planned, const Decimal& yield, int32_t decimals) {
   if (yield.IsZero()) {
-    throw corva::Error(kErrDivisionByZero, "CorvaMSHTransBills", "Division by zero");
+    throw corva::Error(corva::kErrDivisionByZero, "CorvaMSHTransBills", "Division by zero");
   }
   if (decimals < 0) decimals = 0;
   if (decimals > Decimal::kMaxDigits) decimals = Decimal::kMaxDigits;

@@ -151,6 +151,25 @@ void FitFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
 }
 
+// tsql_numtext(x, length, target, exact): a number converted to char(n)/varchar(n) (`target`
+// names which). A number too long for n is never cut, which would change its value: an integer
+// becomes "*", an exact decimal stops the statement with 8115.
+void NumTextFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  std::string text = ArgValue(argv[0]).ToText();
+  const int length = sqlite3_value_int(argv[1]);
+  if (static_cast<int>(text.size()) > length) {
+    if (sqlite3_value_int(argv[3])) {
+      const char* target = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
+      return Fail(ctx, 8115,
+                  std::string("Arithmetic overflow error converting numeric to data type ") +
+                      (target ? target : "varchar") + ".");
+    }
+    text = "*";
+  }
+  ResultText(ctx, text);
+}
+
 // tsql_dround(x, n, truncate, s): ROUND of a decimal, kept at its scale s.
 void RoundFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
@@ -311,6 +330,7 @@ void RegisterDecimalFunctions(sqlite3* db) {
       {"tsql_toint", 2, ToIntFn, Op::kAdd},
       {"tsql_toint", 3, ToIntFn, Op::kAdd},
       {"tsql_fit", 4, FitFn, Op::kAdd},
+      {"tsql_numtext", 4, NumTextFn, Op::kAdd},
       {"tsql_dround", 4, RoundFn, Op::kAdd},
       {"tsql_dunary", 3, UnaryFn, Op::kAdd},
   };

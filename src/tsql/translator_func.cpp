@@ -420,7 +420,13 @@ SqlType Translator::Cast(const tsql::Expr& e, const Scope& scope, std::string* o
       return target;
     case TypeKind::kText: {
       std::string len = std::to_string(target.length);
-      if (target.IsFixedText()) {
+      if (target.length > 0 && (t.kind == TypeKind::kInt || IsDecimal(t))) {
+        // Digits are never cut off a number: "*" for an integer, 8115 for a decimal.
+        inner = "tsql_numtext(" + inner + ", " + len + ", " +
+                QuoteText(target.IsFixedText() ? "char" : "varchar") + ", " +
+                (IsDecimal(t) ? "1)" : "0)");
+        *out += target.IsFixedText() ? "tsql_fit(" + inner + ", " + len + ", 1, 0)" : inner;
+      } else if (target.IsFixedText()) {
         if (t.kind == TypeKind::kDate)
           inner = "tsql_totext(" + inner + ", 'date', " + std::to_string(style) + ", 0)";
         *out += "tsql_fit(" + inner + ", " + len + ", 1, 0)";

@@ -31,11 +31,15 @@ using testing::TestDatabase;
 
 // How an operation tells its caller that it failed, besides its abort vote.
 struct Failure {
-  bool raises = false;  // the error reaches the caller
-  Variant result;       // otherwise: the result it then returns
+  bool raises = false;     // the error reaches the caller
+  Variant result;          // otherwise: the result it then returns
+  bool vote_only = false;  // or only the vote tells: the result is the same either way
 };
-inline Failure Raises() { return {true, Variant()}; }
-inline Failure Returns(Variant result) { return {false, std::move(result)}; }
+inline Failure Raises() { return {true, Variant(), false}; }
+inline Failure Returns(Variant result) { return {false, std::move(result), false}; }
+// For an operation whose result does not tell failure from success (one that answers True even
+// when a statement failed): the abort vote alone, without an error, shows the failure.
+inline Failure VotesAbort() { return {false, Variant(), true}; }
 
 // One successful call of an operation on data of its own. Functions, not data, so that every run
 // starts from a fresh database: captureless lambdas serve.

@@ -119,8 +119,13 @@ bool clsMProcRpt::EndSave(const std::string& sDsn, corva::VectorPtr& SaveVect,
 
     db->Execute("EXEC prc_SHUpdateBillDoubleQty " + SqlNumber(ReportDoubleQtyCode(call)) + "," +
                 SqlNumber(report));
+    // The hours' write-back answers only through its vote; a later operation's commit vote would
+    // overrule it, so its failure ends the save here, as any statement of the save's own would.
     std::string unused;
-    WriteBackTime(sDsn, report, false, unused);
+    if (!WriteBackTime(sDsn, report, false, unused)) {
+      result = false;
+      return false;
+    }
     if (task > 0) {
       // The start mark belongs to the synchronization class, which votes for itself.
       std::vector<Variant> args{sDsn, task};

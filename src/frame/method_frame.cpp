@@ -2,6 +2,7 @@
 #include "frame/method_frame.h"
 
 #include "corva/containers.h"
+#include "db/transaction.h"
 #include "frame/globals.h"
 #include "frame/messages.h"
 #include "frame/pending_error.h"
@@ -26,6 +27,10 @@ void MarkSaveRefused(const Variant& save_vect) {
 }
 
 }  // namespace
+
+void Call::AbortStands() {
+  if (db::Transaction* transaction = db::CurrentTransaction()) transaction->Doom();
+}
 
 const ConnectionPtr& Call::Connection() {
   if (!connection_) connection_ = DataSource().Connection();

@@ -92,6 +92,10 @@ class Call {
     sMsg_ = std::move(message);
     return false;
   }
+  // Makes an abort vote cast inside this call stand whatever the call votes later, as a component
+  // voting for itself would: the call's transaction is doomed. For upkeep that a rule runs as one
+  // of its own operations and goes on past, but that must never be kept without.
+  void AbortStands();
   // The running call's object context, and components created in its transaction.
   ObjectContext& Context() { return GetObjectContext(); }
   std::shared_ptr<Dispatch> CreateInstance(const std::string& progid) {

@@ -82,8 +82,8 @@ class clsMICMORpt : public corva::host::BoundClass<clsMICMORpt> {
   // preparation hours, then runs PreCheck and PostCheck as for a check (a refusal there: false,
   // "SaveRetCode" 99, ReturnMsg as they left it) and marks the task as started
   // (clsMSynBills.UpdateICMoStartFlag). True and SetComplete. A run-time error: false, SetAbort,
-  // ReturnMsg = the localized description, "SaveRetCode" 99; a failed base-unit or hours upkeep
-  // the same, with that upkeep's message as ReturnMsg.
+  // ReturnMsg = the localized description, "SaveRetCode" 99. A failed base-unit or hours upkeep
+  // dooms the transaction (its abort vote stands) and the save goes on as if it had not failed.
   bool EndSave(const std::string& sDsn, corva::VectorPtr& SaveVect, std::string& ReturnMsg);
   // Gives every report line of the whole table still without a line id (0) the next id of the
   // counter ICMaxNum 'IcmoRpt', in report and line order, and moves the counter on by their count.

@@ -187,13 +187,13 @@ bool clsMICMORpt::EndSave(const std::string& sDsn, corva::VectorPtr& SaveVect,
               LoadResMsg("任务单汇报关联的生产任务单已被取消,单据不能保存,请检查。", lang));
         }
 
-        // The lines' own upkeep. A failed statement there fails the save with the upkeep's
-        // message: the checks below would vote commit over its abort and keep a half-written
-        // report.
+        // The lines' own upkeep. The save goes on whatever it answers, but a failed upkeep's
+        // abort vote stands: the checks below vote commit on this same instance and would
+        // otherwise keep the report without its base quantities or hours.
         std::string upkeep_msg;
-        if (!UpdateBaseQtySql(sDsn, report, upkeep_msg)) return call.Refuse(upkeep_msg);
+        if (!UpdateBaseQtySql(sDsn, report, upkeep_msg)) call.AbortStands();
         UpdateEntryInterID(sDsn);
-        if (!WriteBackTime(sDsn, report, false, upkeep_msg)) return call.Refuse(upkeep_msg);
+        if (!WriteBackTime(sDsn, report, false, upkeep_msg)) call.AbortStands();
 
         // Validated and written back as for a check, by the acting user.
         const int32_t user = call.Parse().UserID();

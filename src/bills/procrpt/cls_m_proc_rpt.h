@@ -60,8 +60,9 @@ class clsMProcRpt : public corva::host::BoundClass<clsMProcRpt> {
   // the localized reason, "SaveRetCode" 99, SetAbort, and true. Otherwise the report's base-unit
   // quantities, its times (WriteBackTime), the task's start mark, the re-totals (SyncAfterSave)
   // and the automatic close of its operation (AutoCloseSHWork); true and SetComplete, or false and
-  // SetAbort when the times, the re-total or the close failed (ReturnMsg = the re-total's error
-  // description; unchanged for the times).
+  // SetAbort when the re-total or the close failed (ReturnMsg = the re-total's error description).
+  // A failed write-back of the times dooms the transaction (its abort vote stands); the save goes
+  // on as if it had not failed.
   // A run-time error of its own votes SetAbort and leaves the result as it stood (true unless the
   // re-total had failed) and ReturnMsg unchanged.
   bool EndSave(const std::string& sDsn, corva::VectorPtr& SaveVect, std::string& ReturnMsg);

@@ -119,13 +119,11 @@ bool clsMProcRpt::EndSave(const std::string& sDsn, corva::VectorPtr& SaveVect,
 
     db->Execute("EXEC prc_SHUpdateBillDoubleQty " + SqlNumber(ReportDoubleQtyCode(call)) + "," +
                 SqlNumber(report));
-    // The hours' write-back answers only through its vote; a later operation's commit vote would
-    // overrule it, so its failure ends the save here, as any statement of the save's own would.
+    // The hours' write-back answers only through its vote, and the save goes on past it; its
+    // abort stands, since the re-total's commit vote on this instance would otherwise keep the
+    // report without its hours.
     std::string unused;
-    if (!WriteBackTime(sDsn, report, false, unused)) {
-      result = false;
-      return false;
-    }
+    if (!WriteBackTime(sDsn, report, false, unused)) call.AbortStands();
     if (task > 0) {
       // The start mark belongs to the synchronization class, which votes for itself.
       std::vector<Variant> args{sDsn, task};

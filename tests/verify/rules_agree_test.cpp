@@ -1,5 +1,5 @@
 // The rules and the consistency check agree: seeded random sequences of report saves, checks,
-// unchecks and deletes, dispatch entry saves and synchronizations, called by ProgID as the host
+// unchecks and deletes and synchronizations, called by ProgID as the host
 // calls them, with corva::Verify after every call. The only drifts expected are those the rules
 // leave by design (docs/verify.md): the zeroing uncheck and the report ledger's upkeep.
 #include <gtest/gtest.h>
@@ -16,66 +16,48 @@
 namespace CorvaMSHTransBills::procrpt_test {
 namespace {
 
+int OperationOf(int entry) { return entry == kCutEntry ? kCut : kWeld; }
+const char* const kReported[] = {"finished", "passed", "scrapped"};
+
 struct Report {
   int entry;
-  double finish, pass, scrap;
+  double qty[3];  // finished, passed, scrapped
   bool checked = false;
 };
 
-int OperationOf(int entry) { return entry == kCutEntry ? kCut : kWeld; }
-
-// The model: the reports that exist, the entries an uncheck zeroed, and the report ledger row of
-// each operation (every report carries move number M1) as the rules keep it.
+// The model: the reports that exist, the entries an uncheck zeroed, and each operation's report
+// ledger row (every report carries move number M1; no row: absent) as the rules keep it.
 struct Model {
   std::map<int, Report> reports;
   std::set<int> zeroed;
-  std::map<int, double> ledger;  // no row: absent
-  int next_id = 1;
+  std::map<int, double> ledger;
 
-  double PassedAt(int operation) const {
-    double passed = 0;
+  // Quantity `i` of the reports on `entry`, or with `operation` on the operation.
+  double Sum(int i, int entry, int operation = 0) const {
+    double sum = 0;
     for (const auto& [id, r] : reports) {
-      if (OperationOf(r.entry) == operation) passed += r.pass;
+      if (operation ? OperationOf(r.entry) == operation : r.entry == entry) sum += r.qty[i];
     }
-    return passed;
+    return sum;
   }
-  void RebuildLedger(int operation) { ledger[operation] = PassedAt(operation); }
   void TakeOffLedger(int operation, double pass) {
     auto row = ledger.find(operation);
-    if (row == ledger.end()) return;
-    row->second -= pass;
-    if (row->second == 0) ledger.erase(row);
+    if (row != ledger.end() && (row->second -= pass) == 0) ledger.erase(row);
   }
-
-  bool HasChecked(int entry) const {
-    for (const auto& [id, r] : reports) {
-      if (r.entry == entry && r.checked) return true;
-    }
-    return false;
-  }
-  // The drifts the rules leave: each reported quantity of a zeroed entry that its reports do not
-  // sum to 0, on the entry and on its operation.
+  // The drifts the rules leave: the reported quantities of a zeroed entry and its operation, and
+  // a ledger row that is not its reports' passed quantity.
   std::set<std::string> ExpectedDrifts() const {
     std::set<std::string> expected;
     for (int entry : zeroed) {
-      double sums[3] = {0, 0, 0};
-      for (const auto& [id, r] : reports) {
-        if (r.entry != entry) continue;
-        sums[0] += r.finish;
-        sums[1] += r.pass;
-        sums[2] += r.scrap;
-      }
-      const char* names[3] = {"finished", "passed", "scrapped"};
-      const int operation = OperationOf(entry);
       for (int i = 0; i < 3; ++i) {
-        if (sums[i] == 0) continue;
-        expected.insert(std::string("dispatch_entry.") + names[i] + "@" + N(entry));
-        expected.insert(std::string("operation.") + names[i] + "@" + N(operation));
+        if (Sum(i, entry) == 0) continue;
+        expected.insert(std::string("dispatch_entry.") + kReported[i] + "@" + N(entry));
+        expected.insert(std::string("operation.") + kReported[i] + "@" + N(OperationOf(entry)));
       }
     }
     for (int operation : {kCut, kWeld}) {
       auto row = ledger.find(operation);
-      if ((row == ledger.end() ? 0 : row->second) != PassedAt(operation)) {
+      if ((row == ledger.end() ? 0 : row->second) != Sum(1, 0, operation)) {
         expected.insert("ledger.reported@" + N(operation));
       }
     }
@@ -91,56 +73,14 @@ std::set<std::string> Drifts(const TestDatabase& db) {
   return found;
 }
 
-bool CheckReport(const TestDatabase& db, int id, bool undo) {
+// One host action in a transaction of its own: its own writes `before` and `after` the call.
+bool HostCall(const char* progid, const std::string& op, std::vector<Variant> args,
+              const std::string& before, const std::string& after, const TestDatabase& db) {
   TransactionScope tx;
-  db.Execute("UPDATE SHProcRptMain SET FStatus = " + N(undo ? 0 : 1) +
-             " WHERE FInterID = " + N(id));
-  std::vector<Variant> args{db.dsn(), undo ? 1 : 0, id, std::string(), false};
-  bool ok = CreateObject(kProgID)->Invoke("UpdateInfoAfterCheck", args).AsBool();
+  if (!before.empty()) db.Execute(before);
+  bool ok = CreateObject(progid)->Invoke(op, args).AsBool();
+  if (!after.empty()) db.Execute(after);
   return tx.Commit() && ok;
-}
-
-bool DeleteReport(const TestDatabase& db, int id) {
-  TransactionScope tx;
-  std::vector<Variant> args{
-      db.dsn(), id,
-      db.Scalar("SELECT ISNULL(SUM(FAuxQtyFinish), 0) FROM SHProcRpt WHERE FInterID = " + N(id))};
-  bool ok = CreateObject(kProgID)->Invoke("UpdateInfoAfterDel", args).AsBool();
-  db.Execute("DELETE FROM SHProcRpt WHERE FInterID = " + N(id) +
-             "\nDELETE FROM SHProcRptMain WHERE FInterID = " + N(id));
-  return tx.Commit() && ok;
-}
-
-bool Synchronize(const TestDatabase& db, int operation) {
-  TransactionScope tx;
-  std::vector<Variant> args{db.dsn(), operation, 0, 0};
-  bool ok = CreateObject("CorvaMSHTransBills.clsMSynBills")
-                ->Invoke("SynWorkBillAndTaskDisp", args)
-                .AsBool();
-  return tx.Commit() && ok;
-}
-
-// The host's save of one more dispatch entry of `plan` on bill 30 (cutting): its own write, then
-// clsMTaskDispBill.EndSave, which re-totals the operation's dispatched quantities.
-bool SaveDispatchEntry(const TestDatabase& db, int row, double plan) {
-  TransactionScope tx;
-  db.Execute(
-      "INSERT INTO ICTaskDispBillEntry (FInterID, FEntryID, FTaskDispInterID, FStatus, "
-      "FAuxQtyPlan) VALUES (30, " +
-      N(row) + ", 0, 0, " + N(plan) + ")");
-  corva::DictionaryPtr header = corva::MakeDictionary();
-  header->SetValue("FInterID", 30);
-  corva::VectorPtr save_vect = corva::MakeVector();
-  save_vect->Add(header);
-  std::vector<Variant> args{db.dsn(), save_vect, std::string()};
-  bool ok = CreateObject("CorvaMSHTransBills.clsMTaskDispBill")->Invoke("EndSave", args).AsBool();
-  return tx.Commit() && ok;
-}
-
-int Pick(std::mt19937& random, const std::map<int, Report>& reports) {
-  auto it = reports.begin();
-  std::advance(it, std::uniform_int_distribution<int>(0, reports.size() - 1)(random));
-  return it->first;
 }
 
 TEST(RulesAgreeTest, VerifyAgreesWithTheRulesAfterEveryCall) {
@@ -150,65 +90,64 @@ TEST(RulesAgreeTest, VerifyAgreesWithTheRulesAfterEveryCall) {
     TestDatabase db;
     AddFactory(db);
     corva::Verify(db.connect_string(), {.repair = true});  // the factory's own totals first
-    ASSERT_TRUE(Drifts(db).empty());
-
     std::mt19937 random(seed);
     Model model;
-    for (int step = 0; step < 40; ++step) {
-      const int action = std::uniform_int_distribution<int>(0, 5)(random);
-      std::string what;
-      if (action == 0 || model.reports.empty()) {
-        const int entry = random() % 2 ? kCutEntry : kWeldEntry;
-        Report r{entry, 0.5 * (1 + random() % 6), 0, 0};
-        r.pass = 0.5 * (random() % (static_cast<int>(r.finish * 2) + 1));
-        r.scrap = r.finish - r.pass;
-        const int id = model.next_id++;
-        what = "save " + N(id);
-        const int operation = OperationOf(entry);
-        if (SaveNew(db, id, operation, entry,
-                    {{.finish = r.finish, .pass = r.pass, .scrap = r.scrap}})
+    for (int step = 0, next_id = 1; step < 40; ++step) {
+      const int action = model.reports.empty() ? 0 : random() % 5;
+      auto picked = model.reports.begin();
+      std::advance(picked, random() % std::max<size_t>(model.reports.size(), 1));
+      const int id = action == 0 ? next_id++ : picked->first;
+      std::string what = std::to_string(action) + " on " + N(id);
+      if (action == 0) {  // a new report, saved
+        Report r{random() % 2 ? kCutEntry : kWeldEntry, {0.5 * (1 + random() % 6), 0, 0}};
+        r.qty[1] = 0.5 * (random() % (static_cast<int>(r.qty[0] * 2) + 1));
+        r.qty[2] = r.qty[0] - r.qty[1];
+        if (SaveNew(db, id, OperationOf(r.entry), r.entry,
+                    {{.finish = r.qty[0], .pass = r.qty[1], .scrap = r.qty[2]}})
                 .ok) {
           model.reports[id] = r;
-          model.zeroed.erase(entry);
-          model.TakeOffLedger(operation, r.pass);
+          model.zeroed.erase(r.entry);
+          model.TakeOffLedger(OperationOf(r.entry), r.qty[1]);
         }
-      } else if (action == 1 || action == 2) {
-        const int id = Pick(random, model.reports);
-        Report& r = model.reports[id];
+      } else if (action <= 2) {  // checked, or unchecked when it is
+        Report& r = picked->second;
         const bool undo = r.checked;
-        what = (undo ? "uncheck " : "check ") + N(id);
-        ASSERT_TRUE(CheckReport(db, id, undo)) << what;
+        ASSERT_TRUE(HostCall(
+            kProgID, "UpdateInfoAfterCheck", {db.dsn(), undo ? 1 : 0, id, std::string(), false},
+            "UPDATE SHProcRptMain SET FStatus = " + N(undo ? 0 : 1) + " WHERE FInterID = " + N(id),
+            "", db))
+            << what;
         r.checked = !undo;
         if (undo) {
-          model.TakeOffLedger(OperationOf(r.entry), r.pass);
+          model.TakeOffLedger(OperationOf(r.entry), r.qty[1]);
         } else {
-          model.RebuildLedger(OperationOf(r.entry));
+          model.ledger[OperationOf(r.entry)] = model.Sum(1, 0, OperationOf(r.entry));
         }
-        if (undo && !model.HasChecked(r.entry)) {
+        bool any_checked = false;
+        for (const auto& [other, o] : model.reports) any_checked |= o.entry == r.entry && o.checked;
+        if (undo && !any_checked) {
           model.zeroed.insert(r.entry);
         } else {
           model.zeroed.erase(r.entry);
         }
-      } else if (action == 3) {
-        const int id = Pick(random, model.reports);
-        what = "delete " + N(id);
-        const int entry = model.reports[id].entry;
-        ASSERT_TRUE(DeleteReport(db, id)) << what;
-        model.RebuildLedger(OperationOf(entry));  // before the host removed the report
+      } else if (action == 3) {  // deleted: the rules run while it is still stored
+        const int entry = picked->second.entry;
+        ASSERT_TRUE(HostCall(kProgID, "UpdateInfoAfterDel", {db.dsn(), id, picked->second.qty[0]},
+                             "",
+                             "DELETE FROM SHProcRpt WHERE FInterID = " + N(id) +
+                                 "\nDELETE FROM SHProcRptMain WHERE FInterID = " + N(id),
+                             db))
+            << what;
+        model.ledger[OperationOf(entry)] = model.Sum(1, 0, OperationOf(entry));
         model.reports.erase(id);
         model.zeroed.erase(entry);
-      } else if (action == 4) {
-        what = "dispatch entry " + N(step);
-        // A refused save (cutting closed once reported to its plan) writes nothing.
-        SaveDispatchEntry(db, 100 + step, 0.5 * (1 + random() % 4));
-      } else {
-        const int operation = random() % 2 ? kCut : kWeld;
-        what = "synchronize " + N(operation);
-        // The operation takes its entries' totals as they stand, zeroed or not.
-        ASSERT_TRUE(Synchronize(db, operation)) << what;
+      } else {  // the operation takes its entries' totals as they stand, zeroed or not
+        ASSERT_TRUE(HostCall("CorvaMSHTransBills.clsMSynBills", "SynWorkBillAndTaskDisp",
+                             {db.dsn(), OperationOf(picked->second.entry), 0, 0}, "", "", db))
+            << what;
       }
       const std::set<std::string> expected = model.ExpectedDrifts();
-      ASSERT_EQ(Drifts(db), expected) << "after step " << step << ": " << what;
+      ASSERT_EQ(Drifts(db), expected) << "after step " << step << ": action " << what;
       steps_with_drift += expected.empty() ? 0 : 1;
     }
   }

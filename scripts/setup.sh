@@ -17,6 +17,7 @@ mode=${1:-demo}
 jobs=${JOBS:-$(nproc)}
 packages=(g++ cmake ninja-build pkg-config gettext libsqlite3-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcli11-dev libreadline-dev unixodbc-dev libboost-dev
+          nlohmann-json3-dev   # the JSON output of corva verify --json
           libsqliteodbc        # SQLite's ODBC driver: the ODBC backend's tests run through it
           clang libclang-rt-dev)  # libFuzzer and the sanitizers' runtimes for clang
 

@@ -11,6 +11,7 @@
 #include "corva/recordset.h"
 #include "corva/sql_trace.h"
 #include "corva/variant.h"
+#include "corva/verify.h"
 
 namespace corva {
 // The library's version, "major.minor.patch".

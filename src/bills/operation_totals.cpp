@@ -24,10 +24,9 @@ int32_t ResolveDispatchedOperation(corva::Connection& connection, int32_t lngWBI
 }
 
 std::string BuildDispatchSums(std::initializer_list<std::string_view> more_sums) {
-  std::string sql =
-      "select @AuxQtyTDSelSum = IsNull(sum(IsNull(u1.FAuxQtyPlan,0)),0)\r\n"
-      ",@AuxQtyTDAckSum = IsNull(sum(case when u1.FStatus > 0 Then IsNull(u1.FAuxQtyPlan,0) Else 0 "
-      "ENd),0)";
+  std::string sql = "select @AuxQtyTDSelSum = IsNull(sum(" + std::string(kDispatchedTerm) +
+                    "),0)\r\n,@AuxQtyTDAckSum = IsNull(sum(" + std::string(kDispatchedCheckedTerm) +
+                    "),0)";
   for (std::string_view sum : more_sums) {
     sql.append(kCrLf);
     sql.append(sum);
@@ -42,9 +41,9 @@ std::string BuildDispatchSums(std::initializer_list<std::string_view> more_sums)
 std::string BuildShiftSums(std::string_view selected, std::string_view acknowledged,
                            std::string_view condition) {
   return JoinCrLf({
-      " select @" + std::string(selected) + " = IsNull(sum(IsNull(FAuxQtyShift,0)),0) ",
-      " ,@" + std::string(acknowledged) +
-          " = IsNull(sum(case when FStatus > 0 Then IsNull(FAuxQtyShift,0) Else 0 ENd),0) ",
+      " select @" + std::string(selected) + " = IsNull(sum(" + std::string(kShiftedTerm) + "),0) ",
+      " ,@" + std::string(acknowledged) + " = IsNull(sum(" + std::string(kShiftedCheckedTerm) +
+          "),0) ",
       " From ICOperShift Where " + std::string(condition),
   });
 }

@@ -21,6 +21,39 @@ inline constexpr std::string_view kDispatchEntriesFrom =
 inline constexpr std::string_view kDispatchEntriesOfOperation =
     "Where u1.FInterID = v1.FInterID And v1.FWorkBillInterID = @WBInterID";
 
+// What the dispatch entries u1 of an operation add to its dispatched totals: every saved entry's
+// planned quantity, and that of the entries released to the floor (checked or beyond, status
+// above 0). The re-total statements below and the consistency check both sum these terms.
+inline constexpr std::string_view kDispatchedTerm = "IsNull(u1.FAuxQtyPlan,0)";
+inline constexpr std::string_view kDispatchedCheckedTerm =
+    "case when u1.FStatus > 0 Then IsNull(u1.FAuxQtyPlan,0) Else 0 ENd";
+
+// What an operation shift bill adds to a shifted total: its quantity on every bill, and on the
+// checked bills (status above 0) for the acknowledged totals.
+inline constexpr std::string_view kShiftedTerm = "IsNull(FAuxQtyShift,0)";
+inline constexpr std::string_view kShiftedCheckedTerm =
+    "case when FStatus > 0 Then IsNull(FAuxQtyShift,0) Else 0 ENd";
+
+// Which shift bills count in which shifted total of an operation (the codes are the shift types
+// of frame/codes.h, written out as the database sees them): a hand-over is every bill leaving the
+// operation but a shift to repair (11303); a receipt every bill entering it but a shift to repair
+// and a qualified return from repair (11304), whose quantities the rework receipt and the
+// qualified repaired quantity carry.
+inline constexpr std::string_view kHandOverShifts = "FShiftTypeID<>11303";
+inline constexpr std::string_view kRepairShifts = "FShiftTypeID=11303";
+inline constexpr std::string_view kQualifiedReturnShifts = "FShiftTypeID=11304";
+inline constexpr std::string_view kReceiptShifts = "FShiftTypeID<>11303 and FShiftTypeID<>11304";
+
+// The move-number ledger SHMoveNoManage holds, per operation and move number, what each kind of
+// bill has put at the operation: the planned quantity of the checked dispatch entries (status 1:
+// neither closed nor merely saved), the shifted quantity of the shift bills leaving it. The
+// statements that rebuild a row and the consistency check share these texts (u: bill, v: entry).
+inline constexpr std::string_view kDispatchLedgerSum = "sum(FAuxQtyPlan)";
+inline constexpr std::string_view kDispatchLedgerFrom =
+    "From ictaskdispbill u inner join ictaskdispbillentry v on u.FInterID = v.FInterID";
+inline constexpr std::string_view kDispatchLedgerCounted = "v.FStatus = 1";
+inline constexpr std::string_view kShiftLedgerSum = "sum(FAuxQtyShift)";
+
 // The operation (FWBInterID) whose quantity task dispatch entry `entry` hands out.
 std::string BuildOperationOfDispatchEntryQuery(int32_t entry);
 

@@ -13,6 +13,8 @@ void AddSqlCommand(CLI::App& app, int* exit_code);
 void AddDemoCommand(CLI::App& app, int* exit_code);  // corva demo [DB] [--language L] [--trace]
 // corva call DB ProgID.Method [ARG...] [--language L] [--rollback]
 void AddCallCommand(CLI::App& app, int* exit_code);
+// corva verify DB [--repair] [--json]
+void AddVerifyCommand(CLI::App& app, int* exit_code);
 
 }  // namespace corva::cli
 

@@ -25,6 +25,8 @@ class DemoSession {
 
   // The property string of the demo's user (the sample user 16394) in the chosen language.
   const std::string& dsn() const { return dsn_; }
+  // The connection string of the sample database, for work outside the public classes.
+  std::string connect_string() const { return "Provider=SQLite;Data Source=" + path_; }
   // The user id the host records as biller, checker and so on.
   static constexpr int32_t kUserID = 16394;
 
@@ -55,7 +57,7 @@ class DemoSession {
 // One step of the walk. Steps run by `order`: 10 work bill (save, check, close), 20 task dispatch,
 // 30 operation shift, 35 production task synchronization, 40 operation report, 45 operation
 // report check, 50 production task report, 60 stock bills, 70 item scrap, 80 forecast and planned
-// orders. A step
+// orders, 90 the consistency check of the derived totals. A step
 // throws corva::Error (or std::exception) when something it relies on fails; the demo stops there.
 struct DemoStep {
   int order;

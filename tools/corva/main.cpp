@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   corva::cli::AddSqlCommand(app, &exit_code);
   corva::cli::AddDemoCommand(app, &exit_code);
   corva::cli::AddCallCommand(app, &exit_code);
+  corva::cli::AddVerifyCommand(app, &exit_code);
   CLI11_PARSE(app, argc, argv);
   return exit_code;
 }

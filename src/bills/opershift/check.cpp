@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bills/operation_totals.h"
 #include "bills/opershift/cls_m_oper_shift.h"
 #include "bills/opershift/shift_common.h"
 #include "corva/decimal.h"
@@ -70,7 +71,8 @@ std::string BuildLedgerRebuild(int32_t operation, const std::string& move_no) {
           " And FOperMoveNo = " + mv,
       " Insert into SHMoveNoManage(FOperMoveNo,FWBInterID,FICMOInterID,FTransType,FStatus,FQty) ",
       " select u.FOperMoveNo,u.FOutWBInterID as FWBInterID,u.FICMOInterID,581 as FTransType,1 as "
-      "FStatus,sum(FAuxQtyShift) as FQty ",
+      "FStatus," +
+          std::string(kShiftLedgerSum) + " as FQty ",
       " From ICOperShift u ",
       " Where u.FOutWBInterID = " + op + " and FOperMoveNo = " + mv +
           " Group By u.FICMOInterID,u.FOutWBInterID,u.FOperMOveNo",

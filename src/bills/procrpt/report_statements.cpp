@@ -9,11 +9,12 @@ namespace CorvaMSHTransBills::procrpt {
 namespace {
 
 // The sums every re-total of a dispatch entry or an operation takes from the report lines t1.
-constexpr std::string_view kReportLineSums[] = {
-    " ,isnull(sum(t1.FAuxQtyFinish),0) as FAuxQtyFinish,isnull(sum(t1.FAuxQtyPass),0) as "
-    "FAuxQtyPass,isnull(sum(t1.FAuxQtyForItem),0) as FAuxQtyForItem",
-    " ,isnull(sum(t1.FAuxQtyScrap),0) as FAuxQtyScrap,isnull(sum(t1.FAuxReprocessedQty),0) as "
-    "FAuxReprocessedQty",
+const std::string kReportLineSums[] = {
+    " ," + std::string(kReportedFinishedSum) + " as FAuxQtyFinish," +
+        std::string(kReportedPassedSum) +
+        " as FAuxQtyPass,isnull(sum(t1.FAuxQtyForItem),0) as FAuxQtyForItem",
+    " ," + std::string(kReportedScrappedSum) +
+        " as FAuxQtyScrap,isnull(sum(t1.FAuxReprocessedQty),0) as FAuxReprocessedQty",
 };
 
 // Passed, scrapped and reworked quantities of target s1 follow the sums of t2 only when the report
@@ -159,7 +160,7 @@ std::string GetTaskDispTotalsSql(bool exclude) {
       " ,isnull(sum(t1.FfinishTime),0) as FTimeHrWork,isnull(sum(t1.FReadyTime),0) as "
       "FTimeEngPrepare,isnull(sum(t1.FFixTime),0) as FTimeEngWork",
       " from shprocrpt t1 join shprocrptMain s2 on t1.FInterID=s2.FInterID ",
-      std::string(" where s2.FTaskDispBillID=@FTaskDispID and s2.Fstatus>=0 ") +
+      " where s2.FTaskDispBillID=@FTaskDispID and " + std::string(kEntryReportsCounted) + " " +
           (exclude ? " and s2.Finterid<> @FInterID" : ""),
       " group by s2.FTaskDispBIllID) t2 on s1.FTaskDispInterID=t2.FTaskDispBillID",
       // An entry that has not finished what it dispatched is back at work.
@@ -186,7 +187,7 @@ std::string GetWorkBillTotalsSql(bool exclude) {
       " ,isnull(sum(t1.FfinishTime),0) as FfinishTime,isnull(sum(t1.FReadyTime),0) as "
       "FReadyTime,isnull(sum(t1.FFixTime),0) as FFixTime",
       " from SHProcRpt t1 join SHProcRptMain s2 on t1.FInterID=s2.FInterID ",
-      std::string(" where s2.FWBInterID=@FWBinterID  and t1.FStatus>=0 ") +
+      " where s2.FWBInterID=@FWBinterID  and " + std::string(kOperationLinesCounted) + " " +
           (exclude ? "and s2.Finterid<> @FInterID" : ""),
       " group by s2.FWBInterID) t2 on s1.FWBInterID=t2.FWBInterID",
   });
@@ -242,10 +243,12 @@ std::string GetMoveNoSql(int32_t mode) {
                "and FOperMoveNo = ''+@FOperMoveNo+'' ",
                " Insert into "
                "SHMoveNoManage(FOperMoveNo,FWBInterID,FICMOInterID,FTransType,FStatus,FQty) ",
-               " select u.FOperMoveNo,u.FWBInterID,u.FICMOInterID,582,1,sum(v.FAuxQtyPass) ",
-               " From SHProcRptMain u Inner join SHProcRpt v on u.FInterID =v.FInterID ",
-               " Where u.FStatus>=0 and u.FWBInterID = @FWBInterID and FOperMoveNo = "
-               "''+@FOperMoveNo+'' and FOperMoveNo<> '' ",
+               " select u.FOperMoveNo,u.FWBInterID,u.FICMOInterID,582,1," +
+                   std::string(kReportLedgerSum) + " ",
+               " " + std::string(kReportLedgerFrom) + " ",
+               " Where " + std::string(kReportLedgerCounted) +
+                   " and u.FWBInterID = @FWBInterID and FOperMoveNo = "
+                   "''+@FOperMoveNo+'' and FOperMoveNo<> '' ",
                " Group By u.FICMOInterID,u.FWBInterID,u.FOperMOveNo ",
            });
   }

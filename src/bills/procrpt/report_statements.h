@@ -13,6 +13,24 @@
 
 namespace CorvaMSHTransBills::procrpt {
 
+// What the report lines t1 (under their headers s2) add to the dispatch entry and the operation
+// they report on. A dispatch entry counts the lines of every report whose header is not cancelled
+// (status >= 0); an operation counts every line that is not (its own status >= 0). The re-totals
+// below and the consistency check both build their statements from these.
+inline constexpr std::string_view kReportedFinishedSum = "isnull(sum(t1.FAuxQtyFinish),0)";
+inline constexpr std::string_view kReportedPassedSum = "isnull(sum(t1.FAuxQtyPass),0)";
+inline constexpr std::string_view kReportedScrappedSum = "isnull(sum(t1.FAuxQtyScrap),0)";
+inline constexpr std::string_view kEntryReportsCounted = "s2.Fstatus>=0";
+inline constexpr std::string_view kOperationLinesCounted = "t1.FStatus>=0";
+
+// The report rows of the move-number ledger (u: report header, v: its lines): the passed quantity
+// of every report that is not cancelled, per operation and move number (reports without one keep
+// no ledger row).
+inline constexpr std::string_view kReportLedgerSum = "sum(v.FAuxQtyPass)";
+inline constexpr std::string_view kReportLedgerFrom =
+    "From SHProcRptMain u Inner join SHProcRpt v on u.FInterID =v.FInterID";
+inline constexpr std::string_view kReportLedgerCounted = "u.FStatus>=0";
+
 // The fragments, each followed by CR LF.
 std::string Lines(std::initializer_list<std::string_view> fragments);
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bills/operation_totals.h"
 #include "bills/plan_check_component.h"
 #include "bills/taskdisp/cls_m_task_disp_bill.h"
 #include "corva/recordset.h"
@@ -109,10 +110,10 @@ std::string BuildLedgerRebuild(int32_t operation, const std::string& move_no_fil
          move_no_filter +
          " Insert into SHMoveNoManage(FOperMoveNo,FWBInterID,FICMOInterID,FTransType,FStatus,FQty) "
          " select v.FOperMoveNo,u.FWorkBillInterID as FWBInterID,u.FICMOInterID,502 as "
-         "FTransType,1 as FStatus,sum(FAuxQtyPlan) as FQty "
-         " From ictaskdispbill u inner join ictaskdispbillentry v on u.FInterID = v.FInterID "
-         " Where v.FStatus = 1 and u.FWorkBillInterID = " +
-         op + move_no_filter + " Group by v.FOperMoveNo,u.FWorkBillInterID,u.FICMOInterID";
+         "FTransType,1 as FStatus," +
+         std::string(kDispatchLedgerSum) + " as FQty  " + std::string(kDispatchLedgerFrom) +
+         "  Where " + std::string(kDispatchLedgerCounted) + " and u.FWorkBillInterID = " + op +
+         move_no_filter + " Group by v.FOperMoveNo,u.FWorkBillInterID,u.FICMOInterID";
 }
 
 // Uncheck, close and unclose: the quantities of the bill's entries (or of the one entry) come off

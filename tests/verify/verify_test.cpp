@@ -1,0 +1,187 @@
+// corva::Verify on a small chain written row by row: consistent totals pass, each kind of total
+// edited by hand is found with the value its sources add up to and the documents behind it, the
+// repair rewrites exactly the drifted rows, and the totals whose sources are optional or decided
+// elsewhere are left alone.
+#include "corva/verify.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "corva/corva.h"
+#include "support/test_db.h"
+
+namespace corva {
+namespace {
+
+using corva::testing::TestDatabase;
+
+// Operation 101 hands over to 102; dispatch bill TD30 dispatches 101 in entry 301 (checked, 12.5)
+// and 302 (saved, 7.5). Shift bills: OS41 hands over 5 (checked), OS42 2.5 (saved), OS43 sends
+// 1.5 to repair (checked), OS44 returns 0.5 qualified from repair into 101 (checked). Report OR51
+// on entry 301: finished 10, passed 8, scrapped 2 over two lines. Move number M1 carries entry
+// 301, OS41, OS42 and OR51, M2 OS43; the ledger holds what the checked ones put there.
+void AddChain(const TestDatabase& db) {
+  db.Execute(
+      "INSERT INTO SHWorkBillEntry (FInterID, FWBInterID, FEntryID, FStatus, FAuxQtyTaskDispSel, "
+      "FAuxQtyTaskDispAck, FAuxQtyHandOverSel, FAuxQtyHandOver, FAuxReprocessedMoveSelQty, "
+      "FAuxReprocessedMoveQty, FAuxQualifiedReprocessedQty, FAuxQtyFinish, FAuxQtyPass, "
+      "FAuxQtyScrap, FAuxQtyReceiveSel, FAuxQtyRecive) VALUES "
+      "(10, 101, 1, 1, 20, 12.5, 7.5, 5, 1.5, 1.5, 0.5, 10, 8, 2, 0, 0), "
+      "(10, 102, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7.5, 5)\n"
+      "INSERT INTO ICTaskDispBill (FInterID, FBillNo, FWorkBillInterID) VALUES (30, 'TD30', 101)\n"
+      "INSERT INTO ICTaskDispBillEntry (FInterID, FEntryID, FTaskDispInterID, FStatus, "
+      "FAuxQtyPlan, FAuxQtyFinish, FAuxQtyPass, FAuxQtyScrap, FOperMoveNo) VALUES "
+      "(30, 1, 301, 1, 12.5, 10, 8, 2, 'M1'), (30, 2, 302, 0, 7.5, 0, 0, 0, 'M1')\n"
+      "INSERT INTO ICOperShift (FInterID, FBillNo, FShiftTypeID, FOutWBInterID, FInWBInterID, "
+      "FAuxQtyShift, FStatus, FOperMoveNo) VALUES (41, 'OS41', 11301, 101, 102, 5, 1, 'M1'), "
+      "(42, 'OS42', 11301, 101, 102, 2.5, 0, 'M1'), (43, 'OS43', 11303, 101, 0, 1.5, 1, 'M2'), "
+      "(44, 'OS44', 11304, 0, 101, 0.5, 1, '')\n"
+      "INSERT INTO SHMoveNoManage (FOperMoveNo, FWBInterID, FTransType, FStatus, FQty) VALUES "
+      "('M1', 101, 502, 1, 12.5), ('M1', 101, 581, 1, 5), ('M2', 101, 581, 1, 1.5), "
+      "('M1', 101, 582, 1, 8)\n"
+      "INSERT INTO SHProcRptMain (FInterID, FBillNo, FWBInterID, FTaskDispBillID, FStatus, "
+      "FOperMoveNo) VALUES (51, 'OR51', 101, 301, 1, 'M1')\n"
+      "INSERT INTO SHProcRpt (FInterID, FEntryID, FStatus, FAuxQtyFinish, FAuxQtyPass, "
+      "FAuxQtyScrap) VALUES (51, 1, 1, 6, 5, 1), (51, 2, 1, 4, 3, 1)");
+}
+
+// A drift as one line: "total row[/move number] stored -> recomputed [documents]".
+std::string Line(const Drift& d) {
+  std::string documents;
+  for (const std::string& text : d.documents) documents += (documents.empty() ? "" : ", ") + text;
+  return d.total + " " + std::to_string(d.row_id) + (d.move_no.empty() ? "" : "/" + d.move_no) +
+         " " + d.stored.ToString() + " -> " + d.recomputed.ToString() + " [" + documents + "]";
+}
+
+// Each total of the chain: its column, its row (entries 3xx, operations 1xx) and, edited to 3.25,
+// the drift found.
+struct Case {
+  const char* column;
+  int32_t id;
+  const char* drift;
+};
+const Case kCases[] = {
+    {"FAuxQtyTaskDispSel", 101, "operation.dispatched 101 3.25 -> 20 [TD30]"},
+    {"FAuxQtyTaskDispAck", 101, "operation.dispatched_checked 101 3.25 -> 12.5 [TD30]"},
+    {"FAuxQtyHandOverSel", 101, "operation.handed_over 101 3.25 -> 7.5 [OS41, OS42]"},
+    {"FAuxQtyHandOver", 101, "operation.handed_over_checked 101 3.25 -> 5 [OS41, OS42]"},
+    {"FAuxReprocessedMoveSelQty", 101, "operation.to_repair 101 3.25 -> 1.5 [OS43]"},
+    {"FAuxReprocessedMoveQty", 101, "operation.to_repair_checked 101 3.25 -> 1.5 [OS43]"},
+    {"FAuxQualifiedReprocessedQty", 101, "operation.repaired_qualified 101 3.25 -> 0.5 [OS44]"},
+    {"FAuxQtyReceiveSel", 102, "operation.received 102 3.25 -> 7.5 [OS41, OS42]"},
+    {"FAuxQtyRecive", 102, "operation.received_checked 102 3.25 -> 5 [OS41, OS42]"},
+    {"FAuxQtyFinish", 101, "operation.finished 101 3.25 -> 10 [OR51]"},
+    {"FAuxQtyPass", 101, "operation.passed 101 3.25 -> 8 [OR51]"},
+    {"FAuxQtyScrap", 101, "operation.scrapped 101 3.25 -> 2 [OR51]"},
+    {"FAuxQtyFinish", 301, "dispatch_entry.finished 301 3.25 -> 10 [OR51]"},
+    {"FAuxQtyPass", 301, "dispatch_entry.passed 301 3.25 -> 8 [OR51]"},
+    {"FAuxQtyScrap", 301, "dispatch_entry.scrapped 301 3.25 -> 2 [OR51]"},
+};
+
+std::string Edit(const Case& c, const std::string& value) {
+  return std::string(c.id > 300 ? "UPDATE ICTaskDispBillEntry" : "UPDATE SHWorkBillEntry") +
+         " SET " + c.column + " = " + value +
+         (c.id > 300 ? " WHERE FTaskDispInterID = " : " WHERE FWBInterID = ") +
+         std::to_string(c.id);
+}
+
+TEST(VerifyTest, EachKindOfTotalEditedByHandIsFoundWithItsSourcesSum) {
+  TestDatabase db;
+  AddChain(db);
+  ASSERT_TRUE(Verify(db.connect_string()).empty());
+  EXPECT_EQ(VerifiedTotals().size(), std::size(kCases) + 3);  // and the three ledger kinds
+  for (const Case& c : kCases) {
+    db.Execute(Edit(c, "3.25"));
+    std::vector<Drift> drifts = Verify(db.connect_string());
+    ASSERT_EQ(drifts.size(), 1u) << c.drift;
+    EXPECT_EQ(Line(drifts[0]), c.drift);
+    EXPECT_EQ(drifts[0].column, c.column);
+    db.Execute(Edit(c, drifts[0].recomputed.ToString()));
+  }
+}
+
+TEST(VerifyTest, LedgerRowsThatAreWrongMissingOrExtraAreFoundAndRebuilt) {
+  TestDatabase db;
+  AddChain(db);
+  db.Execute(
+      "UPDATE SHMoveNoManage SET FQty = 20 WHERE FTransType = 502\n"                // wrong
+      "DELETE FROM SHMoveNoManage WHERE FTransType = 581 AND FOperMoveNo = 'M2'\n"  // missing
+      "INSERT INTO SHMoveNoManage (FOperMoveNo, FWBInterID, FTransType, FStatus, FQty) VALUES "
+      "('M9', 102, 582, 1, 3)\n"  // no report behind it
+      // A row of 0 is no row: the unchecked OS42 has none, and this one is not a drift.
+      "INSERT INTO SHMoveNoManage (FOperMoveNo, FWBInterID, FTransType, FStatus, FQty) VALUES "
+      "('M8', 102, 581, 1, 0)");
+  std::vector<Drift> drifts = Verify(db.connect_string());
+  ASSERT_EQ(drifts.size(), 3u);
+  EXPECT_EQ(Line(drifts[0]), "ledger.dispatched 101/M1 20 -> 12.5 [TD30]");
+  EXPECT_EQ(Line(drifts[1]), "ledger.shifted 101/M2 0 -> 1.5 [OS43]");
+  EXPECT_EQ(Line(drifts[2]), "ledger.reported 102/M9 3 -> 0 []");
+
+  EXPECT_EQ(Verify(db.connect_string(), {.repair = true}).size(), 3u);
+  EXPECT_TRUE(Verify(db.connect_string()).empty());
+  EXPECT_EQ(db.Scalar("SELECT COUNT(*) FROM SHMoveNoManage WHERE FOperMoveNo = 'M2' AND "
+                      "FTransType = 581 AND FWBInterID = 101 AND FQty = 1.5")
+                .AsLong(),
+            1);
+  EXPECT_EQ(db.Scalar("SELECT COUNT(*) FROM SHMoveNoManage WHERE FOperMoveNo = 'M9'").AsLong(), 0);
+}
+
+TEST(VerifyTest, RepairRewritesTheDriftedTotalsOnlyAndInOneGo) {
+  TestDatabase db;
+  AddChain(db);
+  db.Execute(
+      "UPDATE SHWorkBillEntry SET FAuxQtyTaskDispAck = 0, FAuxQtyRecive = 99 WHERE FWBInterID IN "
+      "(101, 102)\n"
+      "UPDATE ICTaskDispBillEntry SET FAuxQtyFinish = 0 WHERE FTaskDispInterID = 301\n"
+      // A total that agrees stays untouched by the repair: a marker in its base twin survives.
+      "UPDATE SHWorkBillEntry SET FQtyTaskDispSel = 77 WHERE FWBInterID = 101");
+  // Without --repair nothing is written.
+  ASSERT_EQ(Verify(db.connect_string()).size(), 4u);  // Ack 101, Recive 101 and 102, entry finish
+  ASSERT_EQ(Verify(db.connect_string()).size(), 4u);
+
+  ASSERT_EQ(Verify(db.connect_string(), {.repair = true}).size(), 4u);
+  EXPECT_TRUE(Verify(db.connect_string()).empty());
+  EXPECT_EQ(db.Query("SELECT e.FAuxQtyTaskDispAck, e.FAuxQtyRecive, e.FQtyTaskDispSel, "
+                     "d.FAuxQtyFinish FROM SHWorkBillEntry e, ICTaskDispBillEntry d WHERE "
+                     "e.FWBInterID = 101 AND d.FTaskDispInterID = 301")
+                ->Rows()[0],
+            (std::vector<Variant>{12.5, 0, 77, 10}));
+
+  // Inside a host transaction that rolls back, the repair goes with it.
+  db.Execute("UPDATE SHWorkBillEntry SET FAuxQtyTaskDispSel = 1 WHERE FWBInterID = 101");
+  {
+    TransactionScope host;
+    EXPECT_EQ(Verify(db.connect_string(), {.repair = true}).size(), 1u);
+  }
+  EXPECT_EQ(Verify(db.connect_string()).size(), 1u);
+}
+
+TEST(VerifyTest, TotalsWithoutSourcesAreZeroUnlessTheFloorPostsThem) {
+  TestDatabase db;
+  AddChain(db);
+  // Operation 102 has no dispatch entries: its dispatched total is 0 by definition. Entry 302 has
+  // no reports: what the floor posted on it stands. A report under quality management (mode 353)
+  // leaves the passed and scrapped quantities of its entry to quality management.
+  db.Execute(
+      "UPDATE SHWorkBillEntry SET FAuxQtyTaskDispSel = 4 WHERE FWBInterID = 102\n"
+      "UPDATE ICTaskDispBillEntry SET FAuxQtyFinish = 6, FAuxQtyPass = 6 WHERE FTaskDispInterID = "
+      "302\n"
+      "UPDATE SHProcRptMain SET FQualityChkID = 353 WHERE FInterID = 51\n"
+      "UPDATE ICTaskDispBillEntry SET FAuxQtyPass = 1 WHERE FTaskDispInterID = 301\n"
+      "UPDATE SHWorkBillEntry SET FAuxQtyPass = 1 WHERE FWBInterID = 101");
+  std::vector<Drift> drifts = Verify(db.connect_string());
+  ASSERT_EQ(drifts.size(), 1u);
+  EXPECT_EQ(Line(drifts[0]), "operation.dispatched 102 4 -> 0 []");
+
+  // A cancelled report line no longer counts in its operation, which counts lines by their own
+  // status; the dispatch entry counts its reports by the header's, which still counts.
+  db.Execute("UPDATE SHProcRpt SET FStatus = -1 WHERE FInterID = 51 AND FEntryID = 2");
+  drifts = Verify(db.connect_string());
+  ASSERT_EQ(drifts.size(), 2u);
+  EXPECT_EQ(Line(drifts[1]), "operation.finished 101 10 -> 6 [OR51]");
+}
+
+}  // namespace
+}  // namespace corva

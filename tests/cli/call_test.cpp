@@ -10,6 +10,7 @@
 
 #include "corva/connection.h"
 #include "corva/containers.h"
+#include "support/run_corva.h"
 
 // The parser lives in the program, not the library; it is compiled into this test directly.
 #include "../../tools/corva/value_syntax.cpp"  // NOLINT(build/include)
@@ -100,23 +101,8 @@ TEST(ValueSyntaxTest, WrittenValuesReadBack) {
             "[null,empty,False,date:2026-03-10 08:30:00]");
 }
 
-struct ProgramRun {
-  int exit_code = -1;
-  std::string output;  // standard output and error together
-};
-
-ProgramRun RunCorva(const std::string& arguments) {
-  std::string command = std::string(CORVA_BINARY_DIR) + "/tools/corva/corva " + arguments + " 2>&1";
-  ProgramRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  size_t read;
-  while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, read);
-  int status = pclose(pipe);
-  if (WIFEXITED(status)) run.exit_code = WEXITSTATUS(status);
-  return run;
-}
+using testing::ProgramRun;
+using testing::RunCorva;
 
 bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

@@ -10,29 +10,15 @@
 
 #include "corva/connection.h"
 #include "db/schema_installer.h"
+#include "support/run_corva.h"
 
 namespace corva {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ProgramRun {
-  int exit_code = -1;
-  std::string output;  // standard output and error together
-};
-
-ProgramRun RunCorva(const std::string& arguments) {
-  std::string command = std::string(CORVA_BINARY_DIR) + "/tools/corva/corva " + arguments + " 2>&1";
-  ProgramRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  size_t read;
-  while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, read);
-  int status = pclose(pipe);
-  if (WIFEXITED(status)) run.exit_code = WEXITSTATUS(status);
-  return run;
-}
+using testing::ProgramRun;
+using testing::RunCorva;
 
 std::string LastLine(const std::string& text) {
   std::string trimmed = text.substr(0, text.find_last_not_of('\n') + 1);

@@ -12,29 +12,15 @@
 #include <string>
 
 #include "corva/decimal.h"
+#include "support/run_corva.h"
 
 namespace corva {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ProgramRun {
-  int exit_code = -1;
-  std::string output;  // standard output and error together
-};
-
-ProgramRun Corva(const std::string& arguments) {
-  std::string command = std::string(CORVA_BINARY_DIR) + "/tools/corva/corva " + arguments + " 2>&1";
-  ProgramRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  size_t read;
-  while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, read);
-  int status = pclose(pipe);
-  if (WIFEXITED(status)) run.exit_code = WEXITSTATUS(status);
-  return run;
-}
+using testing::ProgramRun;
+using testing::RunCorva;
 
 TEST(VerifyCommandTest, DemoChainIsConsistentAndAHandEditIsFoundAndRepaired) {
   std::string pattern = (fs::temp_directory_path() / "corva_verify_XXXXXX").string();
@@ -42,7 +28,7 @@ TEST(VerifyCommandTest, DemoChainIsConsistentAndAHandEditIsFoundAndRepaired) {
   const fs::path folder = pattern;
   const std::string db = (folder / "demo.db").string();
 
-  ProgramRun demo = Corva("demo " + db);
+  ProgramRun demo = RunCorva("demo " + db);
   ASSERT_EQ(demo.exit_code, 0) << demo.output;
   // The demo's own last step checks, edits, finds and repairs. What the walk leaves is the one
   // ledger row the rules leave by design (a delete re-totals it with the deleted report counted).
@@ -53,7 +39,7 @@ TEST(VerifyCommandTest, DemoChainIsConsistentAndAHandEditIsFoundAndRepaired) {
   EXPECT_NE(walk_left.find("ledger.reported"), std::string::npos) << walk_left;
   EXPECT_NE(demo.output.find("FAuxQtyTaskDispSel", step), std::string::npos) << demo.output;
 
-  ProgramRun clean = Corva("verify " + db);
+  ProgramRun clean = RunCorva("verify " + db);
   EXPECT_EQ(clean.exit_code, 0) << clean.output;
   EXPECT_NE(clean.output.find("Consistent"), std::string::npos) << clean.output;
 
@@ -61,9 +47,9 @@ TEST(VerifyCommandTest, DemoChainIsConsistentAndAHandEditIsFoundAndRepaired) {
   const std::string edit = (folder / "edit.sql").string();
   std::ofstream(edit) << "UPDATE SHWorkBillEntry SET FAuxQtyHandOver = FAuxQtyHandOver + 2.5 "
                          "WHERE FWBInterID = 2101\n";
-  ASSERT_EQ(Corva("sql " + db + " " + edit).exit_code, 0);
+  ASSERT_EQ(RunCorva("sql " + db + " " + edit).exit_code, 0);
 
-  ProgramRun drift = Corva("verify --json " + db);
+  ProgramRun drift = RunCorva("verify --json " + db);
   EXPECT_EQ(drift.exit_code, 1) << drift.output;
   nlohmann::json report = nlohmann::json::parse(drift.output);
   ASSERT_EQ(report["drifts"].size(), 1u) << drift.output;
@@ -77,14 +63,14 @@ TEST(VerifyCommandTest, DemoChainIsConsistentAndAHandEditIsFoundAndRepaired) {
   ASSERT_TRUE(Decimal::Subtract(stored, recomputed, &difference));
   EXPECT_EQ(difference.ToString(), "2.5");
   EXPECT_FALSE(found["documents"].empty());
-  EXPECT_EQ(Corva("verify " + db).exit_code, 1);  // still there: nothing was written
+  EXPECT_EQ(RunCorva("verify " + db).exit_code, 1);  // still there: nothing was written
 
-  ProgramRun repair = Corva("verify --repair " + db);
+  ProgramRun repair = RunCorva("verify --repair " + db);
   EXPECT_EQ(repair.exit_code, 1) << repair.output;
   EXPECT_NE(repair.output.find("Repaired: 1 total"), std::string::npos) << repair.output;
-  EXPECT_EQ(Corva("verify " + db).exit_code, 0);
+  EXPECT_EQ(RunCorva("verify " + db).exit_code, 0);
 
-  ProgramRun missing = Corva("verify " + (folder / "missing.db").string());
+  ProgramRun missing = RunCorva("verify " + (folder / "missing.db").string());
   EXPECT_EQ(missing.exit_code, 2) << missing.output;
   EXPECT_NE(missing.output.find("4060"), std::string::npos) << missing.output;
 

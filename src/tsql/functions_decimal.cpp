@@ -266,9 +266,7 @@ void DecimalStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (!st || st->failed || sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
   Decimal x;
   QuickDecimal q;
-  if (ReadQuick(argv[0], &q) && q.units >= INT64_MIN && q.units <= INT64_MAX) {
-    x = Decimal::FromUnits(static_cast<int64_t>(q.units), q.scale);
-  } else if (!DecimalArg(ctx, argv[0], &x)) {
+  if (!(ReadQuick(argv[0], &q) && ToDecimal(q, &x)) && !DecimalArg(ctx, argv[0], &x)) {
     st->failed = true;
     return;
   }

@@ -49,29 +49,45 @@ bool ParseQuick(std::string_view text, QuickDecimal* out) {
   return true;
 }
 
-bool ReadQuick(sqlite3_value* v, QuickDecimal* out) {
-  switch (sqlite3_value_type(v)) {
+namespace {
+
+// What ReadQuick and ColumnDecimal share: the value's SQLite type, and getters called only for
+// that type (reading an integer as text would convert it in place).
+template <typename AsInt, typename AsReal, typename AsText>
+bool ReadTyped(int type, AsInt as_int, AsReal as_real, AsText as_text, QuickDecimal* out) {
+  switch (type) {
     case SQLITE_INTEGER:
-      out->units = sqlite3_value_int64(v);
-      out->scale = 0;
+      *out = QuickDecimal{as_int(), 0};
       return true;
     case SQLITE_FLOAT: {
-      double d = sqlite3_value_double(v);
+      double d = as_real();
       if (!(std::fabs(d) < 1e15) || d != std::trunc(d)) return false;
-      out->units = static_cast<int64_t>(d);
-      out->scale = 0;
+      *out = QuickDecimal{static_cast<int64_t>(d), 0};
       return true;
     }
-    case SQLITE_TEXT: {
-      const unsigned char* t = sqlite3_value_text(v);
-      if (!t) return false;
-      return ParseQuick(std::string_view(reinterpret_cast<const char*>(t),
-                                         static_cast<size_t>(sqlite3_value_bytes(v))),
-                        out);
-    }
+    case SQLITE_TEXT:
+      return ParseQuick(as_text(), out);
     default:
       return false;
   }
+}
+
+std::string_view View(const unsigned char* text, int bytes) {
+  if (!text) return {};
+  return std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(bytes));
+}
+
+}  // namespace
+
+bool ReadQuick(sqlite3_value* v, QuickDecimal* out) {
+  return ReadTyped(
+      sqlite3_value_type(v), [&] { return sqlite3_value_int64(v); },
+      [&] { return sqlite3_value_double(v); },
+      [&] {
+        const unsigned char* t = sqlite3_value_text(v);
+        return View(t, sqlite3_value_bytes(v));
+      },
+      out);
 }
 
 bool RescaleQuick(const QuickDecimal& x, int scale, bool truncate, QuickDecimal* out) {
@@ -91,9 +107,10 @@ bool RescaleQuick(const QuickDecimal& x, int scale, bool truncate, QuickDecimal*
 }
 
 bool FitsQuick(const QuickDecimal& x, int precision) {
-  int room = precision - x.scale;
-  if (room < 0) return false;
-  return room >= 38 || Abs(x.units) / kPow.p[x.scale] < kPow.p[room];
+  if (precision < x.scale) return false;
+  // At most precision - scale digits before the point is fewer than `precision` digits in all,
+  // which needs no division.
+  return precision >= 38 || Abs(x.units) < kPow.p[precision];
 }
 
 bool AddQuick(const QuickDecimal& a, const QuickDecimal& b, QuickDecimal* out) {
@@ -121,6 +138,25 @@ bool CompareQuick(const QuickDecimal& a, const QuickDecimal& b, int* order) {
   if (!RescaleQuick(a, scale, false, &x) || !RescaleQuick(b, scale, false, &y)) return false;
   *order = x.units < y.units ? -1 : x.units > y.units ? 1 : 0;
   return true;
+}
+
+bool ToDecimal(const QuickDecimal& x, corva::Decimal* out) {
+  if (x.units < INT64_MIN || x.units > INT64_MAX) return false;
+  *out = corva::Decimal::FromUnits(static_cast<int64_t>(x.units), x.scale);
+  return true;
+}
+
+bool ColumnDecimal(sqlite3_stmt* stmt, int column, corva::Decimal* out) {
+  QuickDecimal q;
+  return ReadTyped(
+             sqlite3_column_type(stmt, column), [&] { return sqlite3_column_int64(stmt, column); },
+             [&] { return sqlite3_column_double(stmt, column); },
+             [&] {
+               const unsigned char* t = sqlite3_column_text(stmt, column);
+               return View(t, sqlite3_column_bytes(stmt, column));
+             },
+             &q) &&
+         ToDecimal(q, out);
 }
 
 size_t PrintQuick(const QuickDecimal& x, char* buf) {

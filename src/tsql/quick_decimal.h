@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "corva/decimal.h"
+
 namespace corva::tsql {
 
 // units / 10^scale with |units| < 10^38 and 0 <= scale <= 38, as corva::Decimal holds it.
@@ -39,6 +41,11 @@ bool AddQuick(const QuickDecimal& a, const QuickDecimal& b, QuickDecimal* out);
 bool MultiplyQuick(const QuickDecimal& a, const QuickDecimal& b, int scale, QuickDecimal* out);
 // -1, 0 or 1 into *order; false when one side cannot be brought to the other's scale.
 bool CompareQuick(const QuickDecimal& a, const QuickDecimal& b, int* order);
+// x as a corva::Decimal when its units fit 64 bits (the common case); false otherwise.
+bool ToDecimal(const QuickDecimal& x, corva::Decimal* out);
+// A result column's decimal read in place, without copying its text, when ReadQuick takes it and
+// its units fit 64 bits; the same value corva::Decimal::Parse would give.
+bool ColumnDecimal(sqlite3_stmt* stmt, int column, corva::Decimal* out);
 // Every digit of the scale ("16.0000000000"), as corva::Decimal::ToFixed prints it. REQUIRES:
 // `buf` holds kQuickTextSize characters. Returns the length (no terminator is written).
 size_t PrintQuick(const QuickDecimal& x, char* buf);

@@ -7,6 +7,7 @@
 
 #include "corva/error.h"
 #include "tsql/date_time.h"
+#include "tsql/quick_decimal.h"
 #include "tsql/token.h"
 
 namespace corva::tsql {
@@ -28,8 +29,9 @@ Value ColumnValue(sqlite3_stmt* stmt, int column) {
 }
 
 Value ColumnValue(sqlite3_stmt* stmt, int column, const SqlType& type) {
-  Value v = ColumnValue(stmt, column);
   corva::Decimal d;
+  if (type.kind == TypeKind::kDecimal && ColumnDecimal(stmt, column, &d)) return Value::Dec(d);
+  Value v = ColumnValue(stmt, column);
   if (type.kind == TypeKind::kDecimal && !v.IsNull() && v.ToDecimal(&d)) return Value::Dec(d);
   return v;
 }

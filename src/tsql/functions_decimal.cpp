@@ -9,6 +9,7 @@
 #include "corva/error.h"
 #include "tsql/functions.h"
 #include "tsql/functions_internal.h"
+#include "tsql/quick_decimal.h"
 
 namespace corva::tsql {
 namespace {
@@ -41,6 +42,11 @@ void ResultDecimal(sqlite3_context* ctx, const Decimal& d, int p, int s,
   ResultText(ctx, r.ToFixed());
 }
 
+void ResultQuick(sqlite3_context* ctx, const QuickDecimal& d) {
+  char text[kQuickTextSize];
+  sqlite3_result_text(ctx, text, static_cast<int>(PrintQuick(d, text)), SQLITE_TRANSIENT);
+}
+
 void OverflowNumeric(sqlite3_context* ctx) {
   Fail(ctx, 8115, "Arithmetic overflow error converting expression to data type numeric.");
 }
@@ -51,10 +57,17 @@ enum class Op { kAdd, kSubtract, kMultiply, kDivide, kModulo };
 void DecimalArithFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
     return sqlite3_result_null(ctx);
-  Decimal a, b, r;
-  if (!DecimalArg(ctx, argv[0], &a) || !DecimalArg(ctx, argv[1], &b)) return;
   int p = sqlite3_value_int(argv[2]), s = sqlite3_value_int(argv[3]);
   auto op = static_cast<Op>(reinterpret_cast<intptr_t>(sqlite3_user_data(ctx)));
+  QuickDecimal qa, qb, qr;
+  if (op != Op::kDivide && op != Op::kModulo && ReadQuick(argv[0], &qa) &&
+      ReadQuick(argv[1], &qb)) {
+    if (op == Op::kSubtract) qb.units = -qb.units;
+    bool ok = op == Op::kMultiply ? MultiplyQuick(qa, qb, s, &qr) : AddQuick(qa, qb, &qr);
+    if (ok && RescaleQuick(qr, s, false, &qr) && FitsQuick(qr, p)) return ResultQuick(ctx, qr);
+  }
+  Decimal a, b, r;
+  if (!DecimalArg(ctx, argv[0], &a) || !DecimalArg(ctx, argv[1], &b)) return;
   bool ok = true;
   switch (op) {
     case Op::kAdd:
@@ -114,7 +127,12 @@ void IntArithFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
 // tsql_todec(x, p, s): x converted to decimal(p, s) (s < 0: x's own scale), as CAST does.
 void ToDecimalFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-  SqlType t = SqlType::Numeric(sqlite3_value_int(argv[1]), sqlite3_value_int(argv[2]));
+  const int p = sqlite3_value_int(argv[1]), s = sqlite3_value_int(argv[2]);
+  QuickDecimal x;
+  if (s >= 0 && ReadQuick(argv[0], &x) && RescaleQuick(x, s, false, &x) &&
+      (p <= 0 || FitsQuick(x, p)))
+    return ResultQuick(ctx, x);
+  SqlType t = SqlType::Numeric(p, s);
   try {
     Value v = ConvertTo(ArgValue(argv[0]), t);
     ResultText(ctx, v.m.ToFixed());
@@ -247,7 +265,8 @@ void DecimalStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   auto* st = static_cast<SumState*>(sqlite3_aggregate_context(ctx, sizeof(SumState)));
   if (!st || st->failed || sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
   Decimal x;
-  if (!DecimalArg(ctx, argv[0], &x)) {
+  QuickDecimal q;
+  if (!(ReadQuick(argv[0], &q) && ToDecimal(q, &x)) && !DecimalArg(ctx, argv[0], &x)) {
     st->failed = true;
     return;
   }
@@ -300,6 +319,9 @@ void IntSumFinal(sqlite3_context* ctx) {
 int CollateDecimal(void*, int la, const void* a, int lb, const void* b) {
   std::string_view x(static_cast<const char*>(a), static_cast<size_t>(la));
   std::string_view y(static_cast<const char*>(b), static_cast<size_t>(lb));
+  QuickDecimal qx, qy;
+  int order;
+  if (ParseQuick(x, &qx) && ParseQuick(y, &qy) && CompareQuick(qx, qy, &order)) return order;
   Decimal dx, dy;
   bool nx = Decimal::Parse(x, &dx), ny = Decimal::Parse(y, &dy);
   if (nx && ny) return dx.Compare(dy);

@@ -398,10 +398,18 @@ LexedBatch LexKey(std::string_view s) {
   out.key.reserve(s.size());
   const size_t n = s.size();
   size_t i = 0, copied = 0;
+  // Copies the text since the last literal into the key in runs; a marker byte that occurs in
+  // the text itself is escaped, so that no text can take another's key.
   auto flush = [&](size_t upto) {
-    for (size_t k = copied; k < upto; ++k) {
-      if (s[k] == '\x01' || s[k] == '\x02') out.key += '\x01';
-      out.key += s[k];
+    size_t k = copied;
+    while (k < upto) {
+      size_t run = k;
+      while (run < upto && s[run] != '\x01' && s[run] != '\x02') ++run;
+      out.key.append(s.data() + k, run - k);
+      if (run == upto) break;
+      out.key += '\x01';
+      out.key += s[run];
+      k = run + 1;
     }
   };
   while (i < n) {

@@ -1,9 +1,6 @@
 // corva call: the argument syntax it reads (and writes back), and the built program calling an
 // operation on a sample database: its result, arguments, vote, SQL and exit codes.
 #include <gtest/gtest.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <string>
@@ -11,6 +8,7 @@
 #include "corva/connection.h"
 #include "corva/containers.h"
 #include "support/run_corva.h"
+#include "support/test_db.h"
 
 // The parser lives in the program, not the library; it is compiled into this test directly.
 #include "../../tools/corva/value_syntax.cpp"  // NOLINT(build/include)
@@ -109,9 +107,8 @@ bool Has(const std::string& text, const std::string& part) {
 }
 
 TEST(CallCommandTest, CallsOperationsOnTheSampleFactory) {
-  std::string pattern = (fs::temp_directory_path() / "corva_call_XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  std::string db = pattern + "/factory.db";
+  const fs::path folder = testing::test_db_internal::MakeTempFolder("corva_call_");
+  const std::string db = (folder / "factory.db").string();
   ASSERT_EQ(RunCorva("init --sample " + db).exit_code, 0);
   std::string call = "call " + db + " CorvaMSHTransBills.clsPublic.";
 
@@ -180,7 +177,7 @@ TEST(CallCommandTest, CallsOperationsOnTheSampleFactory) {
       << list.output;
   EXPECT_TRUE(Has(RunCorva("call --list").output, "CorvaMSHTransBills.clsPublic\n"));
   EXPECT_EQ(RunCorva("call --list CorvaMSHTransBills.clsNothing").exit_code, 2);
-  fs::remove_all(pattern);
+  fs::remove_all(folder);
 }
 
 }  // namespace

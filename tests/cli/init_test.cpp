@@ -1,9 +1,6 @@
 // corva init, run as a user runs it: the built program on a temporary path, its exit code, its
 // progress and the property string it prints, and the database it leaves.
 #include <gtest/gtest.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <string>
@@ -11,6 +8,7 @@
 #include "corva/connection.h"
 #include "db/schema_installer.h"
 #include "support/run_corva.h"
+#include "support/test_db.h"
 
 namespace corva {
 namespace {
@@ -27,18 +25,13 @@ std::string LastLine(const std::string& text) {
 
 class InitTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "corva_cli_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder_ = fs::canonical(pattern);
-  }
   void TearDown() override {
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
   }
   std::string File(const std::string& name) const { return (folder_ / name).string(); }
 
-  fs::path folder_;
+  fs::path folder_ = testing::test_db_internal::MakeTempFolder("corva_cli_");
 };
 
 double Count(const std::string& path, const std::string& table) {

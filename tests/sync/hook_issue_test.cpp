@@ -11,7 +11,6 @@
 namespace CorvaMSHTransBills {
 namespace {
 
-using corva::Variant;
 using corva::testing::TestDatabase;
 using sync_test::AddHookFactory;
 using sync_test::AddStockBill;

@@ -20,15 +20,11 @@ namespace CorvaMSHTransBills::sync_test {
 // product 14. Operations 501 and 502; shift bill 70 and task report line 80/1 for product 1.
 inline void AddHookFactory(const corva::testing::TestDatabase& db) {
   db.Execute(
-      "INSERT INTO t_MeasureUnit (FItemID, FMeasureUnitID, FCoefficient) VALUES (2, 2, 2)\n"
-      "INSERT INTO t_MeasureUnit (FItemID, FMeasureUnitID, FCoefficient) VALUES (1, 1, 1)\n"
+      "INSERT INTO t_MeasureUnit (FItemID, FMeasureUnitID, FCoefficient) VALUES (2, 2, 2), "
+      "(1, 1, 1)\n"
       "INSERT INTO t_ICItem (FItemID, FNumber, FShortNumber, FQtyDecimal, FIsKeyItem) VALUES "
-      "(1, 'P1', 'p1', 0, 0)\n"
-      "INSERT INTO t_ICItem (FItemID, FNumber, FShortNumber, FQtyDecimal, FIsKeyItem) VALUES "
-      "(11, 'M11', 'm11', 2, 1)\n"
-      "INSERT INTO t_ICItem (FItemID, FQtyDecimal) VALUES (12, 2)\n"
-      "INSERT INTO t_ICItem (FItemID, FQtyDecimal) VALUES (13, 0)\n"
-      "INSERT INTO t_ICItem (FItemID, FQtyDecimal) VALUES (14, 0)\n"
+      "(1, 'P1', 'p1', 0, 0), (11, 'M11', 'm11', 2, 1)\n"
+      "INSERT INTO t_ICItem (FItemID, FQtyDecimal) VALUES (12, 2), (13, 0), (14, 0)\n"
       "INSERT INTO t_ICItemBase (FItemID, FQtyDecimal) VALUES (1, 0)\n"
       "INSERT INTO ICMO (FInterID, FBillNo, FItemID, FUnitID, FQty, FAuxQty, FStatus, "
       "FAuxInLowLimitQty, FAuxInHighLimitQty, FStockFlag) VALUES (90, 'MO90', 1, 1, 10, 10, 1, "
@@ -38,13 +34,9 @@ inline void AddHookFactory(const corva::testing::TestDatabase& db) {
       " FWIPQty, FWIPAuxQty) VALUES (800, 1, 90, 11, 2, 371, 401, 4011, 20, 10, 2.5, 1.25, 20, "
       "10, 20, 10)\n"
       "INSERT INTO PPBOMEntry (FInterID, FEntryID, FICMOInterID, FItemID, FUnitID, FMaterielType)"
-      " VALUES (800, 2, 90, 12, 1, 376)\n"
-      "INSERT INTO PPBOMEntry (FInterID, FEntryID, FICMOInterID, FItemID, FUnitID, FMaterielType)"
-      " VALUES (800, 3, 90, 13, 1, 372)\n"
-      "INSERT INTO PPBOMEntry (FInterID, FEntryID, FICMOInterID, FItemID, FUnitID, FMaterielType)"
-      " VALUES (800, 4, 90, 14, 1, 374)\n"
-      "INSERT INTO SHWorkBillEntry (FInterID, FEntryID, FWBInterID) VALUES (50, 1, 501)\n"
-      "INSERT INTO SHWorkBillEntry (FInterID, FEntryID, FWBInterID) VALUES (50, 2, 502)\n"
+      " VALUES (800, 2, 90, 12, 1, 376), (800, 3, 90, 13, 1, 372), (800, 4, 90, 14, 1, 374)\n"
+      "INSERT INTO SHWorkBillEntry (FInterID, FEntryID, FWBInterID) VALUES (50, 1, 501), "
+      "(50, 2, 502)\n"
       "INSERT INTO ICOperShift (FInterID, FItemID, FUnitID) VALUES (70, 1, 1)\n"
       "INSERT INTO ICMORptEntry (FInterID, FEntryID, FItemID, FUnitID) VALUES (80, 1, 1, 1)\n");
 }

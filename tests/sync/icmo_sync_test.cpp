@@ -31,14 +31,9 @@ void AddFactory(const TestDatabase& db) {
       "INSERT INTO SHWorkBillEntry (FInterID, FWBInterID, FEntryID, FAuxQtyFinish, FAuxQtyPass,"
       " FStartWorkDate, FEndWorkDate, FAuxQtyBack, FAuxQtyLost, FAuxQtyScrap, FAuxQtyForItem,"
       " FFinishTime, FFixTime, FPowerCutTime, FWaitItemTime, FWaitToolTime, FReadyTime) VALUES "
-      "(10, 102, 1, 12.5, 11, '2026-03-02', '2026-03-04', 1, 0.5, 0.25, 0, 1, 2, 3, 4, 5, 6)\n"
-      "INSERT INTO SHWorkBillEntry (FInterID, FWBInterID, FEntryID, FAuxQtyFinish, FAuxQtyPass,"
-      " FStartWorkDate, FEndWorkDate, FAuxQtyBack, FAuxQtyForItem) VALUES "
-      "(10, 101, 2, 10, 9.5, '2026-03-05', '2026-03-09', 2, 0.75)\n"
-      "INSERT INTO SHWorkBillEntry (FInterID, FWBInterID, FEntryID, FAuxQtyFinish, FAuxQtyPass,"
-      " FStartWorkDate, FEndWorkDate, FFinishTime, FFixTime, FPowerCutTime, FWaitItemTime,"
-      " FWaitToolTime, FReadyTime) VALUES "
-      "(10, 103, 3, 9.5, 9, '2026-03-10', '2026-03-13', 10, 20, 30, 40, 50, 60)");
+      "(10, 102, 1, 12.5, 11, '2026-03-02', '2026-03-04', 1, 0.5, 0.25, 0, 1, 2, 3, 4, 5, 6), "
+      "(10, 101, 2, 10, 9.5, '2026-03-05', '2026-03-09', 2, 0, 0, 0.75, 0, 0, 0, 0, 0, 0), "
+      "(10, 103, 3, 9.5, 9, '2026-03-10', '2026-03-13', 0, 0, 0, 0, 10, 20, 30, 40, 50, 60)");
 }
 
 std::string Task(const TestDatabase& db, int task = 1) {
@@ -82,15 +77,9 @@ void AddDispatch(const TestDatabase& db) {
       "INSERT INTO ICTaskDispBillEntry (FInterID, FEntryID, FTaskDispInterID, FStatus, FAuxQtyPlan,"
       " FAuxQtyFinish, FAuxQtyPass, FAuxQtyLoss, FAuxQtyScrap, FAuxQtyForItem, FWorkStartDate,"
       " FWorkEndDate) VALUES (50, 1, 5001, 1, 10, 8, 7.5, 0.5, 0.25, 0.25, '2026-03-03',"
-      " '2026-03-05')\n"
-      "INSERT INTO ICTaskDispBillEntry (FInterID, FEntryID, FTaskDispInterID, FStatus, FAuxQtyPlan,"
-      " FWorkStartDate, FWorkEndDate) VALUES (50, 2, 5002, 0, 5, '2026-03-01', '2026-03-09')\n"
-      "INSERT INTO ICTaskDispBillEntry (FInterID, FEntryID, FTaskDispInterID, FStatus, FAuxQtyPlan,"
-      " FAuxQtyFinish, FAuxQtyPass, FWorkStartDate, FWorkEndDate) VALUES (50, 3, 5003, 2, 4, 2, 2,"
-      " '2026-03-04', '2026-03-06')\n"
-      "INSERT INTO ICTaskDispBillEntry (FInterID, FEntryID, FTaskDispInterID, FStatus, FAuxQtyPlan,"
-      " FAuxQtyFinish, FWorkStartDate, FWorkEndDate) VALUES (50, 4, 5004, 3, 1, 1, '2026-02-20',"
-      " '2026-03-20')");
+      " '2026-03-05'), (50, 2, 5002, 0, 5, 0, 0, 0, 0, 0, '2026-03-01', '2026-03-09'),"
+      " (50, 3, 5003, 2, 4, 2, 2, 0, 0, 0, '2026-03-04', '2026-03-06'),"
+      " (50, 4, 5004, 3, 1, 1, 0, 0, 0, 0, '2026-02-20', '2026-03-20')");
 }
 
 std::string Operation(const TestDatabase& db, int operation) {
@@ -138,14 +127,9 @@ TEST(SynWorkBillAndTaskDispTest, OperationTotalsItsEntriesAndTheTaskFollows) {
 // Shift bills around operation 101 -> 102 -> 103: (id, out, in, quantity, status).
 void AddShifts(const TestDatabase& db) {
   db.Execute(
-      "INSERT INTO ICOperShift (FInterID, FOutWBInterID, FInWBInterID, FAuxQtyShift, FStatus)"
-      " VALUES (1, 101, 102, 4, 1)\n"
-      "INSERT INTO ICOperShift (FInterID, FOutWBInterID, FInWBInterID, FAuxQtyShift, FStatus)"
-      " VALUES (2, 101, 102, 6, 0)\n"
-      "INSERT INTO ICOperShift (FInterID, FOutWBInterID, FInWBInterID, FAuxQtyShift, FStatus)"
-      " VALUES (3, 102, 103, 2.5, 1)\n"
-      "INSERT INTO ICOperShift (FInterID, FShiftTypeID, FOutWBInterID, FAuxQtyShift, FStatus)"
-      " VALUES (4, 11303, 101, 0.5, 0)");
+      "INSERT INTO ICOperShift (FInterID, FShiftTypeID, FOutWBInterID, FInWBInterID, FAuxQtyShift,"
+      " FStatus) VALUES (1, 11301, 101, 102, 4, 1), (2, 11301, 101, 102, 6, 0),"
+      " (3, 11301, 102, 103, 2.5, 1), (4, 11303, 101, 0, 0.5, 0)");
 }
 
 // "operation:handed-over sel/ack/base sel/base ack:received sel/ack/base sel/base ack".
@@ -176,11 +160,8 @@ TEST(SynWorkBillAndOperShiftTest, BillKeyedAndOperationKeyedTotals) {
 TEST(UpdateICMoStartFlagTest, MarksAReleasedTaskOnceAndVotesCommitEitherWay) {
   TestDatabase db;
   db.Execute(
-      "INSERT INTO ICMO (FInterID, FStatus) VALUES (1, 1)\n"
-      "INSERT INTO ICMO (FInterID, FStatus, FSuspend) VALUES (2, 1, 1)\n"
-      "INSERT INTO ICMO (FInterID, FStatus, FCancellation) VALUES (3, 1, 1)\n"
-      "INSERT INTO ICMO (FInterID, FStatus) VALUES (4, 0)\n"
-      "INSERT INTO ICMO (FInterID, FStatus) VALUES (5, 1)");
+      "INSERT INTO ICMO (FInterID, FStatus, FSuspend, FCancellation) VALUES (1, 1, 0, 0), "
+      "(2, 1, 1, 0), (3, 1, 0, 1), (4, 0, 0, 0), (5, 1, 0, 0)");
   auto start = [&](int task) {
     sync_test::Outcome outcome = Call("UpdateICMoStartFlag", {db.dsn(), task});
     EXPECT_FALSE(outcome.doomed) << task;

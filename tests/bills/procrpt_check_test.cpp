@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "bills/procrpt/cls_m_proc_rpt.h"
 #include "bills/procrpt_test_util.h"
 
 namespace CorvaMSHTransBills::procrpt_test {
@@ -91,8 +90,11 @@ TEST(ProcRptCheckTest, SaveThenDeleteBringsEveryTotalBackAndReopensTheOperation)
   db.Execute("UPDATE SHWorkBillEntry SET FAuxQtyHandOver = 20 WHERE FWBInterID = 101");
   ASSERT_TRUE(SaveNew(db, 1, kCut, kCutEntry, {{.finish = 19, .pass = 19, .hr_ready = 2}}).ok);
   const std::string saved = Everything(db);
+  EXPECT_EQ(Row(db, "SELECT FStatus FROM SHWorkBillEntry WHERE FWBInterID = 101"), "1");
+  // The report that passes the plan's 20 closes the operation, and the entry with it.
   ASSERT_TRUE(SaveNew(db, 2, kCut, kCutEntry, {{.finish = 1, .pass = 1, .hr_ready = 1}}).ok);
   ASSERT_EQ(Row(db, "SELECT FStatus FROM SHWorkBillEntry WHERE FWBInterID = 101"), "3");
+  EXPECT_EQ(Row(db, "SELECT FStatus FROM ICTaskDispBillEntry WHERE FTaskDispInterID = 301"), "3");
 
   Outcome deleted = Delete(db, 2);
   EXPECT_TRUE(deleted.ok && !deleted.doomed);
@@ -117,7 +119,6 @@ TEST(ProcRptCheckTest, SaveThenDeleteBringsEveryTotalBackAndReopensTheOperation)
 }
 
 TEST(ProcRptQualityTest, EachSourceAddsItsQuantitiesWhereTheyBelong) {
-  static_assert(EBOQPS_QMFQCReq == 0 && EBOQPS_ICRpt == 1 && EBOQPS_ICStockBill == 2);
   TestDatabase db;
   AddFactory(db);
   ASSERT_TRUE(SaveNew(db, 1, kCut, kCutEntry, {{.finish = 10}}, 353).ok);
@@ -183,14 +184,6 @@ TEST(ProcRptQualityTest, EachSourceAddsItsQuantitiesWhereTheyBelong) {
   EXPECT_TRUE(!unknown.ok && unknown.doomed);
   EXPECT_EQ(unknown.message, "keepCommand text was not set for the command object.");
   EXPECT_FALSE(feed(db.dsn(), 0, 1, 1, 0, 1).ok);  // also where no hand-over rule applies
-}
-
-// The batch of an uncheck is the one the engine case runs (report 20, procedure code 582).
-TEST(ProcRptCheckTest, SendsTheBatchTheEngineCaseRuns) {
-  TestDatabase db;
-  std::vector<Variant> args{db.dsn(), 1, 20, std::string(), false};
-  EXPECT_EQ(SentBatch([&] { EXPECT_TRUE(Call("UpdateInfoAfterCheck", args).ok); }),
-            EngineCaseBatch(2));
 }
 
 }  // namespace

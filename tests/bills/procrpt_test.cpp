@@ -2,7 +2,8 @@
 // on a fresh embedded database per test: the totals of dispatch entry, operation and production
 // task after a save, an edit and a re-save; quality mode 352 against another; times in minutes,
 // hours and days; the work in process consumed; the move-number ledger; the automatic close at its
-// boundary; refusals and failures that write nothing; and the batch as the engine case holds it.
+// boundary; refusals and failures that write nothing; and the batches of a save and of an uncheck
+// as the engine cases hold them.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -196,18 +197,6 @@ TEST(ProcRptTimesTest, AnOperationClosesOnceItPassedAndHandedOnItsPlan) {
   EXPECT_EQ(close(999, "FStatus = FStatus"), " aborted");  // nothing to close: the first vote
 }
 
-TEST(ProcRptSaveTest, AReportThatFinishesTheOperationClosesIt) {
-  TestDatabase db;
-  AddFactory(db);
-  db.Execute("UPDATE SHWorkBillEntry SET FAuxQtyHandOver = 20 WHERE FWBInterID = 101");
-  ASSERT_TRUE(SaveNew(db, 1, kCut, kCutEntry, {{.finish = 19, .pass = 19}}).ok);
-  EXPECT_EQ(Row(db, "SELECT FStatus FROM SHWorkBillEntry WHERE FWBInterID = 101"), "1");
-  ASSERT_TRUE(SaveNew(db, 2, kCut, kCutEntry, {{.finish = 1, .pass = 1}}).ok);
-  EXPECT_EQ(Row(db, "SELECT FStatus FROM SHWorkBillEntry WHERE FWBInterID = 101"), "3");
-  EXPECT_EQ(Row(db, "SELECT FStatus FROM ICTaskDispBillEntry WHERE FTaskDispInterID = 301"),
-            "3");  // the entry passed its 20 too
-}
-
 TEST(ProcRptSaveTest, RefusedReportsWriteNothing) {
   TestDatabase db;
   AddFactory(db);
@@ -278,12 +267,16 @@ TEST(ProcRptSaveTest, FailuresVoteAbortAndWriteNothing) {
   EXPECT_TRUE(end.ok && end.doomed && end.message == "keep");
 }
 
-// The batch of the save is the one the engine case runs (report 20, procedure code 582).
-TEST(ProcRptSaveTest, SendsTheBatchTheEngineCaseRuns) {
+// The batches of a save and of an uncheck are those the engine cases run (report 20, procedure
+// code 582).
+TEST(ProcRptSaveTest, SendsTheBatchesTheEngineCasesRun) {
   TestDatabase db;
-  std::vector<Variant> args{db.dsn(), 1, 20, std::string(), 0.0, true};
-  EXPECT_EQ(SentBatch([&] { EXPECT_TRUE(Call("UpdateInfoAfterSave", args).ok); }),
+  std::vector<Variant> save{db.dsn(), 1, 20, std::string(), 0.0, true};
+  EXPECT_EQ(SentBatch([&] { EXPECT_TRUE(Call("UpdateInfoAfterSave", save).ok); }),
             EngineCaseBatch(1));
+  std::vector<Variant> uncheck{db.dsn(), 1, 20, std::string(), false};
+  EXPECT_EQ(SentBatch([&] { EXPECT_TRUE(Call("UpdateInfoAfterCheck", uncheck).ok); }),
+            EngineCaseBatch(2));
 }
 
 }  // namespace

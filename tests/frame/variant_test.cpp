@@ -270,18 +270,5 @@ TEST(DecimalTest, ExactArithmeticTextAndConversions) {
   EXPECT_GT(dec("99999999999999999999999999999999999999"), dec("0.99999999999999999999"));
 }
 
-TEST(ErrorTest, RuntimeErrorsCarryTheRuntimeDescriptions) {
-  const Error mismatch = Error::Runtime(kErrTypeMismatch);
-  EXPECT_EQ(mismatch.Number(), 13);
-  EXPECT_EQ(mismatch.Source(), "CorvaMSHTransBills");
-  EXPECT_STREQ(mismatch.what(), "Type mismatch");
-  EXPECT_EQ(Error::Runtime(kErrNoSuchMethod, "X").Description(),
-            "Object doesn't support this property or method");
-  EXPECT_EQ(Error::Runtime(kErrBofOrEof).Description(),
-            "Either BOF or EOF is True, or the current record has been deleted. Requested "
-            "operation requires a current record.");
-  EXPECT_EQ(Error::Runtime(12345).Description(), "Application-defined or object-defined error");
-}
-
 }  // namespace
 }  // namespace corva

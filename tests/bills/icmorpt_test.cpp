@@ -4,6 +4,7 @@
 // writing nothing) and the period control with the default system information component.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -243,6 +244,8 @@ TEST(ICMORptCheckTest, CheckThenUncheckLeavesTaskAndWorkInProcessAsTheyWere) {
   EXPECT_EQ(Wip(db), "280/28");
   const std::string task = Quantities(db, 1) + DatesAndHours(db, 1);
 
+  corva::SqlTrace::EnableProcess(true);
+  corva::SqlTrace::Clear();
   EXPECT_EQ(CheckReport(db.dsn(), 5, 0), "");
   EXPECT_EQ(Rows(db,
                  "SELECT FStatus, FCheckerID, CONVERT(varchar(10), FCheckDate, 120) FROM "
@@ -253,6 +256,17 @@ TEST(ICMORptCheckTest, CheckThenUncheckLeavesTaskAndWorkInProcessAsTheyWere) {
   EXPECT_EQ(Rows(db, "SELECT FStatus, FCheckerID, FCheckDate FROM ICMORpt"), "0/-/-");
   EXPECT_EQ(Wip(db), "280/28");
   EXPECT_EQ(Quantities(db, 1) + DatesAndHours(db, 1), task);
+  std::vector<std::string> sent;
+  for (const corva::TraceEntry& entry : corva::SqlTrace::Entries()) sent.push_back(entry.sql);
+  corva::SqlTrace::EnableProcess(false);
+  EXPECT_NE(std::find(sent.begin(), sent.end(),
+                      "Update ICMORpt Set FCheckerID = 9,FCheckDate = '2026-03-05',FStatus = 1 "
+                      "Where FInterID = 5"),
+            sent.end());
+  EXPECT_NE(std::find(sent.begin(), sent.end(),
+                      "Update ICMORpt Set FCheckerID = NULL,FCheckDate = NULL,FStatus = 0 Where "
+                      "FInterID = 5"),
+            sent.end());
 
   // Standard usage per piece: 60 pieces x 2 in the base unit, x 0.25 in the line's own unit,
   // each over the task unit's coefficient 10.

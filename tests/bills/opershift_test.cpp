@@ -5,6 +5,8 @@
 // close of a finished out operation and the move-number ledger.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -152,6 +154,23 @@ std::string Refused(const Outcome& outcome) {
   EXPECT_FALSE(outcome.ok);
   EXPECT_TRUE(outcome.doomed);
   return outcome.message;
+}
+
+// The batches sent while `action` runs.
+std::vector<std::string> Sent(const std::function<void()>& action) {
+  corva::SqlTrace::EnableProcess(true);
+  corva::SqlTrace::Clear();
+  action();
+  corva::SqlTrace::EnableProcess(false);
+  std::vector<std::string> batches;
+  for (const corva::TraceEntry& entry : corva::SqlTrace::Entries()) batches.push_back(entry.sql);
+  return batches;
+}
+
+bool Contains(const std::vector<std::string>& batches, const std::string& text) {
+  return std::any_of(batches.begin(), batches.end(), [&](const std::string& batch) {
+    return batch.find(text) != std::string::npos;
+  });
 }
 
 TEST(OperShiftSaveTest, EachShiftTypeTotalsIntoItsOperations) {
@@ -479,6 +498,38 @@ TEST(OperShiftDeleteTest, DeletesUncheckedOrAutomaticBillsAndUndoesAFailedOne) {
   EXPECT_EQ(remove(db.dsn("en"), 1).message, "Deleting operation shift bill [OS1] succeeded!");
   EXPECT_EQ(Ledger(db, kCut, "MV1"), "");
   EXPECT_EQ(Totals(db, kCut), "5/0 0/0");
+}
+
+// Outside tests compare these statements character for character.
+TEST(OperShiftCheckTest, SendsTheStatementsAsWritten) {
+  TestDatabase db;
+  AddFactory(db);
+  AddShift(db, 1, 11301, kCut, kWeld, 30, "M'1");
+  ASSERT_TRUE(EndSave(db.dsn(), 1).ok);
+  std::vector<std::string> sent = Sent([&] { ASSERT_TRUE(Check(db.dsn(), 1, 0).ok); });
+  EXPECT_TRUE(Contains(sent,
+                       "Update ICOperShift Set FCheckerID = 9,FCheckDate = '2026-03-05',FStatus = "
+                       "1 Where FInterID = 1"));
+  EXPECT_TRUE(Contains(
+      sent,
+      " Delete From SHMoveNoManage Where FTransType = 581 and FWBInterID = 101 And FOperMoveNo = "
+      "'M''1'\r\n Insert into SHMoveNoManage(FOperMoveNo,FWBInterID,FICMOInterID,FTransType,"
+      "FStatus,FQty) \r\n select u.FOperMoveNo,u.FOutWBInterID as FWBInterID,u.FICMOInterID,581 as "
+      "FTransType,1 as FStatus,sum(FAuxQtyShift) as FQty \r\n From ICOperShift u \r\n Where "
+      "u.FOutWBInterID = 101 and FOperMoveNo = 'M''1' Group By "
+      "u.FICMOInterID,u.FOutWBInterID,u.FOperMOveNo"));
+  EXPECT_EQ(Ledger(db, kCut, "M'1"), "30");
+  sent = Sent([&] { ASSERT_TRUE(Check(db.dsn(), 1, 1).ok); });
+  EXPECT_TRUE(Contains(sent,
+                       "Update ICOperShift Set FCheckerID = NULL,FCheckDate = NULL,FStatus = 0 "
+                       "Where FInterID = 1"));
+  EXPECT_TRUE(Contains(
+      sent,
+      " Update u Set u.FQty = u.FQty - v.FAuxQtyShift \r\n From SHMoveNoManage u Inner join "
+      "ICOperShift v on u.FWBInterID = v.FOutWBInterID and u.FOperMoveNo = v.FOperMoveNo \r\n "
+      "Where u.FTransType=581 and v.FInterID = 1 And v.FOperMoveNo = 'M''1'\r\n Delete From "
+      "SHMoveNoManage where FQty=0 and FTransType = 581 and FWBInterID = 101 And FOperMoveNo = "
+      "'M''1'"));
 }
 
 }  // namespace

@@ -16,12 +16,19 @@ using corva::Variant;
 using corva::testing::TestDatabase;
 
 // `op` on order `order` as the host calls it, in a transaction of its own, with the message
-// "keep": "<result> <message> <vote>", the vote "abort" or "-".
-std::string Call(const std::string& op, const std::string& dsn, int order, int check_switch) {
+// "keep": "<result> <message> <vote>", the vote "abort" or "-"; `sent` gets the batches sent.
+std::string Call(const std::string& op, const std::string& dsn, int order, int check_switch,
+                 std::string* sent = nullptr) {
   std::vector<Variant> args{dsn, order, check_switch, 1, 16394, Variant(), std::string("keep")};
   if (op != "PreCheck") args.erase(args.begin() + 5);  // PostCheck has no check date
   corva::TransactionScope tx;
+  if (sent) sent->clear();
+  corva::SqlTrace::EnableProcess(true);
+  corva::SqlTrace::Clear();
   bool ok = corva::CreateObject("CorvaMSHTransBills.clsMPPOrder")->Invoke(op, args).AsBool();
+  corva::SqlTrace::EnableProcess(false);
+  for (const corva::TraceEntry& entry : corva::SqlTrace::Entries())
+    if (sent) *sent += entry.sql + "\n";
   return Variant(ok).AsString() + " " + args.back().AsString() + (tx.Doomed() ? " abort" : " -");
 }
 
@@ -34,9 +41,13 @@ TEST(PPOrderTest, UncheckIsRefusedForAClosedLineOrADerivedSalesOrder) {
       "(70, 1, 87, 1)\n"
       "INSERT INTO SEOrderEntry (FInterID, FEntryID, FSourceTranType, FSourceInterID) VALUES "
       "(71, 1, 81, 2)");
-  EXPECT_EQ(Call("PreCheck", db.dsn(), 1, 0), "True keep -");  // a check: no look at all
+  std::string sent;
+  EXPECT_EQ(Call("PreCheck", db.dsn(), 1, 0, &sent), "True keep -");  // a check: no look at all
+  EXPECT_EQ(sent, "");
   // Order 1 has a closed line (and a derived sales order, which is then not asked about).
-  EXPECT_EQ(Call("PreCheck", db.dsn(), 1, 1), "False 存在行业务关闭的分录, 不允许反审核。 -");
+  EXPECT_EQ(Call("PreCheck", db.dsn(), 1, 1, &sent),
+            "False 存在行业务关闭的分录, 不允许反审核。 -");
+  EXPECT_EQ(sent.find("SEOrderEntry"), std::string::npos) << sent;
   db.Execute("UPDATE PPOrderEntry SET FOrderClosed = 0 WHERE FInterID = 1");
   EXPECT_EQ(Call("PreCheck", db.dsn("en"), 1, 1),
             "False Sales orders already refer to the order; it cannot be unchecked. -");

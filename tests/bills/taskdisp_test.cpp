@@ -4,6 +4,8 @@
 // move-number ledger, rights, locks and the dispatch quantity control; and the delete of entries.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -150,6 +152,21 @@ std::string Answer(const Outcome& outcome) {
   return outcome.message;
 }
 
+// The batches sent while `action` runs.
+std::vector<std::string> Sent(const std::function<void()>& action) {
+  corva::SqlTrace::EnableProcess(true);
+  corva::SqlTrace::Clear();
+  action();
+  corva::SqlTrace::EnableProcess(false);
+  std::vector<std::string> batches;
+  for (const corva::TraceEntry& entry : corva::SqlTrace::Entries()) batches.push_back(entry.sql);
+  return batches;
+}
+
+bool Contains(const std::vector<std::string>& batches, const std::string& batch) {
+  return std::find(batches.begin(), batches.end(), batch) != batches.end();
+}
+
 int MaxNum(const TestDatabase& db) {
   return db.Scalar("SELECT FMaxNum FROM ICMaxNum WHERE FTableName = 'ICTaskDispBill'").AsLong();
 }
@@ -162,12 +179,24 @@ TEST(TaskDispSaveTest, NumbersNewEntriesFromICMaxNumAndTotalsTheOperation) {
   AddEntry(db, 1, 2, 5, "M2");
   AddEntry(db, 1, 3, 7.5, "M3");
   db.Execute("UPDATE ICTaskDispBillEntry SET FCheckerID = 0 WHERE FEntryID = 3");
-  Outcome saved = EndSave(db.dsn(), 1);
-  EXPECT_TRUE(saved.result.AsBool() && !saved.doomed && saved.code.IsEmpty());
-  EXPECT_EQ(saved.message, "keep");
+  std::vector<std::string> sent = Sent([&] {
+    Outcome saved = EndSave(db.dsn(), 1);
+    EXPECT_TRUE(saved.result.AsBool() && !saved.doomed && saved.code.IsEmpty());
+    EXPECT_EQ(saved.message, "keep");
+  });
   EXPECT_EQ(Entries(db, 1), "1001:0:- 1002:0:- 1003:0:-");  // checker 0 became Null
   EXPECT_EQ(MaxNum(db), 1003);
   EXPECT_EQ(Totals(db, kCutting), "22.5/0");
+  EXPECT_TRUE(Contains(
+      sent,
+      " EXEC prc_SHUpdateBillDoubleQty 502, 1\r\nDeclare @RecordCount int \r\nDeclare @MaxNum    "
+      "  int \r\nDeclare @MaxEntry      int  \r\nSelect @recordcount=count(FTaskDispInterID),"
+      "@MaxEntry=isnull(Max(FEntryID),0) from ICTaskDispBillEntry where FTaskDispInterID=0  \r\n"
+      "Select @MaxNum=FMaxNum from ICMaxNum Where FTableName='ICTaskDispBill'\r\nif "
+      "@Recordcount>0\r\nbegin\r\nUPDATE ICTaskDispBillEntry SET FTaskDispInterID=FEntryID+  "
+      "@maxNum Where FTaskDispInterID=0\r\nUPDATE ICMaxNum SET FMaxNum=FMaxNum+@MaxEntry Where "
+      "FTableName='ICTaskDispBill'\r\nend\r\nUPDATE ICTaskDispBillEntry SET FCheckerID=Null "
+      "Where FCheckerID=0 \r\n"));
 
   // A second bill continues from the counter; the operation totals both bills.
   AddBill(db, 2, kCutting);
@@ -495,6 +524,35 @@ TEST(TaskDispCheckTest, LockedByAClosedOperationOrTask) {
   db.Execute("UPDATE SHWorkBillEntry SET FClose = 1 WHERE FWBInterID = 101");
   EXPECT_EQ(Answer(Check(db.dsn(), 0, kChecker, 0, 1)), "审核单据时未成功!" + locked);
   EXPECT_EQ(Entries(db, 1), "1001:0:- 1002:0:-");
+}
+
+TEST(TaskDispCheckTest, SendsTheStatementsAsWritten) {
+  TestDatabase db;
+  AddSavedBill(db);
+  std::vector<std::string> sent = Sent([&] { Check(db.dsn(), 1001, kChecker, 0); });
+  EXPECT_TRUE(Contains(sent,
+                       "Update ICTaskDispBillEntry Set Fstatus=1,FcheckerID=9,FCheckDate="
+                       "'2026-03-05' Where (FinterID=0 OR FTaskDispInterID=1001) and Fstatus<>3"));
+  EXPECT_TRUE(Contains(
+      sent,
+      " Delete From SHMoveNoManage Where FTransType = 502 and FWBInterID = 101 And FOperMoveNo = "
+      "'M1' Insert into SHMoveNoManage(FOperMoveNo,FWBInterID,FICMOInterID,FTransType,FStatus,"
+      "FQty)  select v.FOperMoveNo,u.FWorkBillInterID as FWBInterID,u.FICMOInterID,502 as "
+      "FTransType,1 as FStatus,sum(FAuxQtyPlan) as FQty  From ictaskdispbill u inner join "
+      "ictaskdispbillentry v on u.FInterID = v.FInterID  Where v.FStatus = 1 and "
+      "u.FWorkBillInterID = 101 And FOperMoveNo = 'M1' Group by "
+      "v.FOperMoveNo,u.FWorkBillInterID,u.FICMOInterID"));
+  EXPECT_TRUE(Contains(sent,
+                       "Update ICTaskDispBill Set FStatus=0,FCheckDate=Null,FCheckerID=Null Where "
+                       " FInterID=1"));
+  ASSERT_TRUE(Check(db.dsn(), 0, kChecker, 0, 1).result.AsBool());
+  sent = Sent([&] { EXPECT_TRUE(Check(db.dsn(), 0, kChecker, 0, 1, 2).result.AsBool()); });
+  EXPECT_TRUE(Contains(
+      sent,
+      " Update u set u.FQty=u.FQty - t.FAuxQtyPlan  From SHMoveNoManage u Inner join "
+      "ICTaskDispBill v on u.FWBInterID = v.FWorkBillInterID  Inner join ICTaskDispBillEntry t on "
+      "v.FInterID = t.FInterID and t.FOperMoveNo=u.FOperMoveNo  Where FTransType = 502  And "
+      "v.FInterID = 1"));
 }
 
 TEST(TaskDispDeleteTest, DeletesUncheckedEntriesAndUndoesAFailedWriteBack) {

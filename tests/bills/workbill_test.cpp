@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,21 @@ SaveOutcome EndSave(const std::string& dsn, const Variant& bill) {
   return outcome;
 }
 
+// The batches sent while `action` runs.
+std::vector<std::string> Sent(const std::function<void()>& action) {
+  corva::SqlTrace::EnableProcess(true);
+  corva::SqlTrace::Clear();
+  action();
+  corva::SqlTrace::EnableProcess(false);
+  std::vector<std::string> batches;
+  for (const corva::TraceEntry& entry : corva::SqlTrace::Entries()) batches.push_back(entry.sql);
+  return batches;
+}
+
+bool Contains(const std::vector<std::string>& batches, const std::string& batch) {
+  return std::find(batches.begin(), batches.end(), batch) != batches.end();
+}
+
 TEST(NumberPatternTest, LaysOutCountersAsTheNumberFormatting) {
   EXPECT_EQ(FormatNumberPattern(42, "0000"), "0042");
   EXPECT_EQ(FormatNumberPattern(12345, "0000"), "12345");  // never loses digits
@@ -127,7 +143,11 @@ TEST(WorkBillNumberingTest, NumbersFromTheRuleOfBillType52) {
 
   db.Execute("UPDATE ICBillNo SET FFormat = '0000' WHERE FBillID = 52");
   EXPECT_EQ(numbers(1, false), "WB0041-X");  // one number laid out: the counter itself
-  EXPECT_EQ(numbers(3, true), "WB0042-X,WB0043-X,WB0044-X,");
+  std::vector<std::string> sent =
+      Sent([&] { EXPECT_EQ(numbers(3, true), "WB0042-X,WB0043-X,WB0044-X,"); });
+  EXPECT_TRUE(Contains(
+      sent, "select FPreLetter,FSufLetter,FCurNo,FFormat from ICBillNo where FBillID= 52"));
+  EXPECT_TRUE(Contains(sent, "update ICBillNo set FCurNo=FCurNo+3  where FBillID=52"));
   EXPECT_EQ(db.Scalar("SELECT FCurNo FROM ICBillNo WHERE FBillID = 52").AsLong(), 44);
   numbers(Variant(), true);  // reserving without a count moves the counter by 0
   EXPECT_EQ(db.Scalar("SELECT FCurNo FROM ICBillNo WHERE FBillID = 52").AsLong(), 44);
@@ -226,11 +246,14 @@ TEST(WorkBillSaveTest, RefusesToMoveOperationsAcrossCheckedOnes) {
   AddOperation(db, 1, 12, 2, 20, 1);  // checked
   AddOperation(db, 1, 13, 3, 30);
   AddOperation(db, 1, 14, 4, 15);  // would move in front of the checked row 2
-  SaveOutcome refused = EndSave(db.dsn(), 1);
+  std::vector<std::string> sent;
+  SaveOutcome refused;
+  sent = Sent([&] { refused = EndSave(db.dsn(), 1); });
   EXPECT_FALSE(refused.ok);
   EXPECT_EQ(refused.message, "第2行的工序计划单已经审核,不允许在前面插入工序！");
   EXPECT_EQ(refused.save_ret_code.AsLong(), 99);
   EXPECT_TRUE(refused.doomed);
+  EXPECT_TRUE(Contains(sent, " Drop Table #Oper "));
   EXPECT_EQ(Rows(db, 1), "10 1 15 4 20 2 30 3");
   EXPECT_EQ(EndSave(db.dsn("en"), 1).message,
             "The operation plan in row 2 is already checked; no operation may be inserted before "
@@ -294,6 +317,24 @@ TEST(WorkBillSaveTest, UncheckedOperationUnchecksTheBill) {
   db.Execute("UPDATE SHWorkBillEntry SET FStatus = 0 WHERE FWBInterID = 12");
   ASSERT_TRUE(EndSave(db.dsn(), 1).ok);
   EXPECT_EQ(db.Scalar("SELECT FStatus FROM SHWorkBill WHERE FInterID = 1").AsLong(), 0);
+}
+
+TEST(WorkBillSaveTest, SendsTheOrderCheckAsOneBatch) {
+  TestDatabase db;
+  AddBill(db, 7);
+  AddOperation(db, 7, 71, 1, 10);
+  std::vector<std::string> sent = Sent([&] { EndSave(db.dsn(), 7); });
+  EXPECT_TRUE(Contains(
+      sent,
+      "--检查插入的工序计划单是否符合条件 \r\n SET NOCOUNT ON \r\n Create Table #Oper (FNewEntryID "
+      "int IDENTITY (1, 1) not null,FOperSN int not null,FEntryID int not null,FStatus int not "
+      "null) \r\n Insert Into #Oper\r\n Select FOperSN,FEntryID,FStatus from SHWorkBillEntry "
+      "where FinterID = 7 Order by FOperSN \r\n Select t2.FEntryID From \r\n #oper t1, "
+      "shworkbillentry t2 \r\n Where t1.FNewEntryID<t1.FEntryID and t2.FEntryID >= "
+      "t1.FNewEntryID And t2.FEntryID<t1.FEntryID And t2.FStatus <> 0 And t2.FinterID = 7"));
+  EXPECT_TRUE(
+      Contains(sent, "Select Count(*) From SHWorkBillEntry where FInterID = 7 and FStatus=0"));
+  EXPECT_TRUE(Contains(sent, "Update SHWorkBill set FStatus = 0 Where FInterID = 7"));
 }
 
 TEST(WorkBillCheckTest, PostCheckCountsReworkReceiptWhileChecked) {
@@ -513,10 +554,20 @@ TEST(PlanCheckComponentTest, AnswersRightsFromSettings) {
   EXPECT_TRUE(control(1, 502));
 }
 
-// The work bill has nothing to prepare before a save: no database is opened, no vote cast.
-TEST(WorkBillSaveTest, BeginSaveDoesNoDatabaseWork) {
+TEST(WorkBillInvokeTest, LateBoundNamesAndCounts) {
+  auto bills = CreateObject(kProgID);
   std::vector<Variant> args{std::string("no database"), corva::MakeVector(), std::string("m")};
-  EXPECT_TRUE(CreateObject(kProgID)->Invoke("BeginSave", args).AsBool());
+  EXPECT_TRUE(bills->Invoke("beginsave", args).AsBool());  // no database work, no vote
+  auto error_number = [&](const std::string& name, std::vector<Variant> arguments) {
+    try {
+      bills->Invoke(name, arguments);
+    } catch (const corva::Error& e) {
+      return e.Number();
+    }
+    return 0;
+  };
+  EXPECT_EQ(error_number("AutoCloseBill", {std::string("x")}), corva::kErrWrongArgumentCount);
+  EXPECT_EQ(error_number("CloseEverything", args), corva::kErrNoSuchMethod);
 }
 
 }  // namespace

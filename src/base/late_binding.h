@@ -32,10 +32,15 @@ inline bool IEquals(std::string_view a, std::string_view b) {
 
 // Position of the first occurrence of `what` in `text` at or after `from`, ignoring case; npos when
 // absent. An empty `what` is found at `from`.
+// Every call reads its property string this way several times, so the scan looks for the first
+// character alone and compares the rest only where it matches.
 inline size_t IFind(std::string_view text, std::string_view what, size_t from = 0) {
   if (what.size() > text.size()) return std::string_view::npos;
+  if (what.empty()) return from <= text.size() ? from : std::string_view::npos;
+  const char first = FoldChar(what[0]);
+  const std::string_view rest = what.substr(1);
   for (size_t i = from; i + what.size() <= text.size(); ++i) {
-    if (IEquals(text.substr(i, what.size()), what)) return i;
+    if (FoldChar(text[i]) == first && IEquals(text.substr(i + 1, rest.size()), rest)) return i;
   }
   return std::string_view::npos;
 }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 
 #include "corva/error.h"
 #include "corva/sql_trace.h"
@@ -85,9 +86,26 @@ Connection::~Connection() {
   }
 }
 
+namespace {
+
+// A call opens a connection for nearly every group of statements, always on the same connection
+// string: the last string parsed on the thread is kept with its parse. A string that does not
+// parse leaves the kept one as it was.
+const db::ConnectionString& ParsedConnectString(const std::string& text) {
+  thread_local std::string last_text;
+  thread_local std::optional<db::ConnectionString> last;
+  if (!last || text != last_text) {
+    last.emplace(db::ConnectionString::Parse(text));
+    last_text = text;
+  }
+  return *last;
+}
+
+}  // namespace
+
 void Connection::Open(const std::string& connect_string) {
   if (backend_) throw db::DataAccessError(db::kErrAlreadyOpen);
-  backend_ = db::OpenBackend(db::ConnectionString::Parse(connect_string));
+  backend_ = db::OpenBackend(ParsedConnectString(connect_string));
 }
 
 bool Connection::IsOpen() const { return backend_ != nullptr; }

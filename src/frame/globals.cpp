@@ -8,19 +8,27 @@
 namespace corva::frame {
 
 std::string GetDsnValue(std::string_view sDsn, std::string_view key) {
-  std::string text(sDsn);
-  if (text.empty() || text.back() != ';') text += ';';
-  std::string pattern = std::string(key) + "=";
-  size_t pos = corva::IFind(text, pattern);
-  std::string value;
-  if (pos != std::string::npos) {
-    size_t end = text.find(';', pos);  // always found: the text ends with ";"
-    // When the key itself holds ";" the cut falls inside the pattern and the value is empty.
-    size_t begin = pos + pattern.size();
-    if (end > begin) value = text.substr(begin, end - begin);
+  // The key is looked for as the text "key=" anywhere in the string, and the value runs to the
+  // next ";" or the end; read in place, since every call reads its language and edition this way.
+  // Every match ends at an "=", so the first match is found by trying the key before each "="
+  // in turn.
+  std::string_view value;
+  size_t pos = std::string_view::npos;
+  for (size_t eq = sDsn.find('='); eq != std::string_view::npos; eq = sDsn.find('=', eq + 1)) {
+    if (eq >= key.size() && corva::IEquals(sDsn.substr(eq - key.size(), key.size()), key)) {
+      pos = eq - key.size();
+      break;
+    }
   }
-  if (value.find_first_not_of(' ') == std::string::npos) return "cht";
-  return value;
+  if (pos != std::string_view::npos) {
+    size_t begin = pos + key.size() + 1;
+    size_t end = sDsn.find(';', pos);
+    if (end == std::string_view::npos) end = sDsn.size();
+    // When the key itself holds ";" the cut falls inside the pattern and the value is empty.
+    if (end > begin) value = sDsn.substr(begin, end - begin);
+  }
+  if (value.find_first_not_of(' ') == std::string_view::npos) return "cht";
+  return std::string(value);
 }
 
 std::string GetLanguageID(const std::string& sDsn) {

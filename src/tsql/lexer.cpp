@@ -6,6 +6,7 @@
 // variable whose name may contain "#" (table variables are named "@#Data..." by the rules).
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 
 #include "corva/error.h"
 #include "tsql/token.h"
@@ -396,6 +397,7 @@ LexedBatch Lex(std::string_view text, bool tokens) { return Lexer(text, tokens).
 LexedBatch LexKey(std::string_view s) {
   LexedBatch out;
   out.key.reserve(s.size());
+  out.literals.reserve(8);  // the rules' batches carry a handful of ids and codes
   const size_t n = s.size();
   size_t i = 0, copied = 0;
   // Copies the text since the last literal into the key in runs; a marker byte that occurs in
@@ -403,8 +405,15 @@ LexedBatch LexKey(std::string_view s) {
   auto flush = [&](size_t upto) {
     size_t k = copied;
     while (k < upto) {
-      size_t run = k;
-      while (run < upto && s[run] != '\x01' && s[run] != '\x02') ++run;
+      // Marker bytes never occur in the rules' texts: two memchr scans find the run's end.
+      const char* begin = s.data() + k;
+      const void* m1 = std::memchr(begin, '\x01', upto - k);
+      const void* m2 =
+          std::memchr(begin, '\x02', m1 ? static_cast<const char*>(m1) - begin : upto - k);
+      const char* stop = m2   ? static_cast<const char*>(m2)
+                         : m1 ? static_cast<const char*>(m1)
+                              : s.data() + upto;
+      size_t run = static_cast<size_t>(stop - s.data());
       out.key.append(s.data() + k, run - k);
       if (run == upto) break;
       out.key += '\x01';

@@ -129,6 +129,28 @@ TEST(ConnectionTest, OpenFailuresAreClearErrors) {
   EXPECT_FALSE(connection.IsOpen());
 }
 
+// Connections of one thread opened on changing strings: each opens what its own string names,
+// however often a string repeats, and a string that does not parse fails every time it is given.
+TEST(ConnectionTest, EachOpenFollowsItsOwnString) {
+  ScratchDir dir;
+  const std::string a = dir.Connect("a.db"), b = dir.Connect("b.db");
+  OpenConnection(a)->Execute(
+      "CREATE TABLE t_Where (FName varchar(10)) INSERT t_Where VALUES ('a')");
+  OpenConnection(b)->Execute(
+      "CREATE TABLE t_Where (FName varchar(10)) INSERT t_Where VALUES ('b')");
+  const std::string bad = "Provider=SQLite;Data Source={" + dir.File("a.db");
+  for (const std::string& text : {a, b, b, a, bad, bad, a, bad, b}) {
+    Connection c;
+    if (text == bad) {
+      EXPECT_EQ(ErrorNumberOf([&] { c.Open(text); }), 3001);
+      EXPECT_FALSE(c.IsOpen());
+      continue;
+    }
+    c.Open(text);
+    EXPECT_EQ(Scalar(c, "SELECT FName FROM t_Where").AsString(), text == a ? "a" : "b");
+  }
+}
+
 TEST(ConnectionTest, ProviderFactsAndNames) {
   ScratchDir dir;
   ConnectionPtr a = OpenConnection(dir.Connect());

@@ -1,13 +1,15 @@
 // The list of derived totals. An operation's dispatched totals sum its task dispatch entries, its
 // shifted totals the operation shift bills leaving or entering it; a dispatch entry's and an
-// operation's reported totals sum the operation reports on them. Each entry is spelled with the
-// same terms the re-totalling rule sends, so a change to a rule's sum changes the check with it.
+// operation's reported totals sum the operation reports on them; a production task's its task
+// reports or its work bill's operations. Each entry is spelled with the same terms the
+// re-totalling rule sends, so a change to a rule's sum changes the check with it.
 #include "bills/derived_totals.h"
 
 #include <utility>
 
 #include "bills/operation_totals.h"
 #include "bills/procrpt/report_statements.h"
+#include "bills/task_totals.h"
 #include "frame/codes.h"
 #include "frame/sql_text.h"
 
@@ -89,6 +91,61 @@ DerivedTotal OperationReported(std::string_view name, std::string_view column, s
           .sources_required = true};
 }
 
+// Which operations of a task's work bill a task total takes.
+enum class TaskOperations { kFirst, kLast, kAll };
+
+// A total of production task `x.FTaskID` over its sources x: the lines of its production task
+// reports when it has any; otherwise the operations of its first ordinary work bill (the lowest
+// id), as the synchronization carries them up. The report lines name their report, the
+// operations their work bill. `quality_decided`: under a product quality mode other than 352 the
+// reports do not define the total (quality management does), the operations still do.
+DerivedTotal TaskTotal(std::string_view name, std::string_view column,
+                       std::string_view report_column, std::string_view operation_column,
+                       TaskOperations operations, bool quality_decided) {
+  const std::string task = std::string(kTaskReportLinesTask);
+  const std::string defined =
+      quality_decided ? "case when " + std::string(kTaskTakesReportedQuality) + " then 1 else 0 end"
+                      : std::string("1");
+  std::string reports = "select " + task + " as FTaskID, u1." + std::string(report_column) +
+                        " as FQty, " + defined + " as FDefined, v1.FBillNo " +
+                        std::string(kTaskReportLinesFrom) + ", ICMO t, t_ICItem item where " +
+                        std::string(kTaskReportLinesCounted) + " and t.FInterID = " + task +
+                        " and item.FItemID = t.FItemID";
+  // One operation's quantity, or the synchronization's sum over all of them.
+  std::string operation_rows = "SHWorkBillEntry";
+  std::string pick;
+  if (operations == TaskOperations::kAll) {
+    operation_rows = "(select FInterID, " + WorkBillSum(operation_column) + " as FQty" +
+                     " from SHWorkBillEntry group by FInterID)";
+  } else {
+    pick = " and o.FEntryID = (select " +
+           std::string(operations == TaskOperations::kFirst ? "min" : "max") +
+           "(t3.FEntryID) from SHWorkBillEntry t3 where t3.FInterID = b.FInterID)";
+  }
+  const std::string quantity =
+      operations == TaskOperations::kAll ? "FQty" : std::string(operation_column);
+  std::string work_bill =
+      "select b.FICMOInterID, o." + quantity + ", 1, b.FBillNo from SHWorkBill b join " +
+      operation_rows +
+      " o on o.FInterID = b.FInterID where "
+      "b.FInterID = (select min(t2.FInterID) from SHWorkBill t2 where t2.FICMOInterID = "
+      "b.FICMOInterID and " +
+      std::string(kOrdinaryWorkBill) + ")" + pick + " and not exists (select 1 " +
+      std::string(kTaskReportLinesFrom) + " where " + std::string(kTaskReportLinesCounted) +
+      " and " + task + " = b.FICMOInterID)";
+  return {.name = name,
+          .table = "ICMO",
+          .key = "FInterID",
+          .column = column,
+          .source_key = "x.FTaskID",
+          .sum = "IsNull(sum(x.FQty),0)",
+          .from = "from (" + reports + " union all " + work_bill + ") x",
+          .where = "",
+          .having = quality_decided ? "min(x.FDefined)=1" : "",
+          .document = "x.FBillNo",
+          .sources_required = true};
+}
+
 std::vector<DerivedTotal> BuildDerivedTotals() {
   return {
       Dispatched("operation.dispatched", "FAuxQtyTaskDispSel", kDispatchedTerm),
@@ -117,6 +174,16 @@ std::vector<DerivedTotal> BuildDerivedTotals() {
                     OnlyDirectQuality()),
       EntryReported("dispatch_entry.scrapped", "FAuxQtyScrap", procrpt::kReportedScrappedSum,
                     OnlyDirectQuality()),
+      TaskTotal("task.finished", "FAuxQtyFinish", "FAuxQtyFinish", "FAuxQtyFinish",
+                TaskOperations::kFirst, false),
+      TaskTotal("task.passed", "FAuxQtyPass", "FAuxQtyPass", "FAuxQtyPass", TaskOperations::kLast,
+                true),
+      TaskTotal("task.scrapped", "FAuxQtyScrap", "FAuxQtyScrap", "FAuxQtyScrap",
+                TaskOperations::kAll, true),
+      TaskTotal("task.material_scrapped", "FAuxQtyForItem", "FAuxQtyForItem", "FAuxQtyForItem",
+                TaskOperations::kAll, true),
+      TaskTotal("task.lost", "FAuxQtyLost", "FAuxQtyLoss", "FAuxQtyLost", TaskOperations::kAll,
+                false),
   };
 }
 

@@ -31,7 +31,7 @@ struct DerivedTotal {
 };
 
 // Every derived total the library defines, in a fixed order (operation totals first, then those
-// of dispatch entries).
+// of dispatch entries, then those of production tasks).
 const std::vector<DerivedTotal>& DerivedTotals();
 
 // The rows of one source bill type `trans_type` in the move-number ledger SHMoveNoManage: per

@@ -3,6 +3,7 @@
 // floor reports on it (UpdateICMoStartFlag).
 #include <string>
 
+#include "bills/task_totals.h"
 #include "corva/recordset.h"
 #include "corva/variant.h"
 #include "frame/sql_text.h"
@@ -65,8 +66,9 @@ std::string BuildTaskFromWorkBillBatch(int32_t task) {
       "where FWBInterID = @FirstWBInterID",
       "select @AuxQtyPass = FAuxQtyPass, @WorkEndDate = FEndWorkDate from ShworkbillEntry where "
       "FWBInterID = @LastWBInterID",
-      "select @AuxQtyBack = IsNull(sum(FAuxQtyBack),0), @AuxQtyLost = IsNull(sum(FAuxQtyLost),0), "
-      "@AuxQtyScrap = IsNull(sum(FAuxQtyScrap),0), @AuxQtyForItem = IsNull(sum(FAuxQtyForItem),0)",
+      "select @AuxQtyBack = " + WorkBillSum("FAuxQtyBack") + ", @AuxQtyLost = " +
+          WorkBillSum("FAuxQtyLost") + ", @AuxQtyScrap = " + WorkBillSum("FAuxQtyScrap") +
+          ", @AuxQtyForItem = " + WorkBillSum("FAuxQtyForItem"),
       ",@FinishTime = IsNull(sum(FFinishTime),0), @FixTime = IsNull(sum(FFixTime),0), "
       "@PowerCutTime = IsNull(sum(FPowerCutTime),0)",
       ",@WaitItemTime = IsNull(sum(FWaitItemTime),0), @WaitToolTime = "

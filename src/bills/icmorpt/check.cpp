@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bills/icmorpt/cls_m_icmo_rpt.h"
+#include "bills/task_totals.h"
 #include "corva/decimal.h"
 #include "corva/recordset.h"
 #include "frame/codes.h"
@@ -207,24 +208,24 @@ std::string GetICMOFromRptSql(int32_t task, int32_t options, int32_t report, int
       "from ICMO v2, t_MeasureUnit v3",
       "Where v2.FUnitID = v3.FItemID And v2.FInterID = @lngICMOInterID",
       "select @FWorkStateDate = min(u1.FWorkStartDate),@FWorkEndDate = max(u1.FWorkEndDate),",
-      "@FAuxQtyFinish = isnull(sum(u1.FAuxQtyFinish),0),@FAuxQtyLoss = "
-      "isnull(sum(u1.FAuxQtyLoss),0),",
-      "@FAuxQtyPass = isnull(sum(u1.FAuxQtyPass),0),@FAuxQtyScrap = "
-      "isnull(sum(u1.FAuxQtyScrap),0),",
-      "@FAuxQtyForItem = isnull(sum(u1.FAuxQtyForItem),0),",
+      "@FAuxQtyFinish = " + TaskReportedSum("FAuxQtyFinish") +
+          ",@FAuxQtyLoss = " + TaskReportedSum("FAuxQtyLoss") + ",",
+      "@FAuxQtyPass = " + TaskReportedSum("FAuxQtyPass") +
+          ",@FAuxQtyScrap = " + TaskReportedSum("FAuxQtyScrap") + ",",
+      "@FAuxQtyForItem = " + TaskReportedSum("FAuxQtyForItem") + ",",
       "@FTimeHrWork = isnull(sum(" + HoursOf("FTimeHrWork") + "),0),",
       "@FTimeEngPrepare = isnull(sum(" + HoursOf("FTimeEngPrepare") + "),0),",
       "@FTimeEngWork = isnull(sum(" + HoursOf("FTimeEngWork") + "),0)",
-      "from ICMORptEntry u1, ICMORpt v1",
-      "where u1.FInterID = v1.FInterID",
-      "and u1.FsourceinterID = @lngICMOInterID",
+      std::string(kTaskReportLinesFrom),
+      "where " + std::string(kTaskReportLinesCounted),
+      "and " + std::string(kTaskReportLinesTask) + " = @lngICMOInterID",
   };
   if (process_status == kProcessDelete) sql.push_back("and u1.FInterID <> " + SqlNumber(report));
   auto reported_quality = [](const std::string& aux, const std::string& base,
                              const std::string& total) {
-    return aux + " = (case when item.FProChkMde = 352 then " + total + " else ICMO." + aux +
-           " end)," + base + " = (case when item.FProChkMde = 352 then " + total +
-           "*@MeasureUnitRatio else ICMO." + base + " end),";
+    const std::string when = "(case when " + std::string(kTaskTakesReportedQuality) + " then ";
+    return aux + " = " + when + total + " else ICMO." + aux + " end)," + base + " = " + when +
+           total + "*@MeasureUnitRatio else ICMO." + base + " end),";
   };
   sql.insert(sql.end(), {
                             "Update ICMO set FStartDate = @FWorkStateDate,FFinishDate = "

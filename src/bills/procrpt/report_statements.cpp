@@ -3,6 +3,7 @@
 // statement needs are spliced in through SqlNumber.
 #include "bills/procrpt/report_statements.h"
 
+#include "bills/task_totals.h"
 #include "frame/sql_text.h"
 
 namespace CorvaMSHTransBills::procrpt {
@@ -199,8 +200,8 @@ std::string GetICMOTotalsSql() {
   // works again on what was already finished. Times kept in minutes (11081) count as hours.
   return Lines({
       " Begin ",
-      " Update t1 set t1.FAuxQtyFinish=(case when @FEntryID=1 and "
-      "isnull(t2.FBillType,11620)=11620 then t3.FAuxQtyFinish else t1.FAuxQtyFinish end)",
+      " Update t1 set t1.FAuxQtyFinish=(case when @FEntryID=1 and " +
+          std::string(kOrdinaryWorkBill) + " then t3.FAuxQtyFinish else t1.FAuxQtyFinish end)",
       " from ICMO t1 join SHWorkBill t2",
       " on t1.Finterid=t2.FICMOInterid join SHWorkBillEntry t3 on t2.Finterid=t3.FinterID ",
       " where  t3.FWBInterID=@FWBInterID",

@@ -29,9 +29,11 @@ int TableInfo::Find(std::string_view column) const {
 void TableInfo::BuildIndex() {
   by_name_.clear();
   identity = -1;
+  rowid_key = -1;
   for (size_t i = 0; i < columns.size(); ++i) {
     by_name_.emplace(ToLower(columns[i].name), static_cast<int>(i));
     if (columns[i].identity) identity = static_cast<int>(i);
+    if (columns[i].rowid_key) rowid_key = static_cast<int>(i);
   }
 }
 
@@ -65,7 +67,7 @@ void EnsureCatalogTable(sqlite3* db) {
 
 std::shared_ptr<TableInfo> LoadTable(sqlite3* db, std::string_view schema,
                                      std::string_view physical) {
-  std::string find = "SELECT name, rowid FROM " + std::string(schema) +
+  std::string find = "SELECT name, rowid, sql FROM " + std::string(schema) +
                      ".sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE";
   // SQLite's errors (a file that is not a database, a lock) reach the caller: taken for "no such
   // table" they would become a wrong 208.
@@ -74,11 +76,13 @@ std::shared_ptr<TableInfo> LoadTable(sqlite3* db, std::string_view schema,
   if (rc != SQLITE_OK) ThrowSqlite(db, rc);
   sqlite3_bind_text(s, 1, physical.data(), static_cast<int>(physical.size()), SQLITE_TRANSIENT);
   std::string name;
+  std::string create;
   int64_t rowid = 0;
   rc = sqlite3_step(s);
   if (rc == SQLITE_ROW) {
     name = ColumnText(s, 0);
     rowid = sqlite3_column_int64(s, 1);
+    create = ColumnText(s, 2);
   }
   sqlite3_finalize(s);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) ThrowSqlite(db, rc);
@@ -98,8 +102,13 @@ std::shared_ptr<TableInfo> LoadTable(sqlite3* db, std::string_view schema,
     std::string decl = ColumnText(s, 2);
     c.type = SqlType::FromSqliteDecl(decl);
     c.not_null = sqlite3_column_int(s, 3) != 0;
-    c.identity = decl == "INTEGER" && sqlite3_column_int(s, 5) != 0;
-    if (c.identity) c.not_null = true;
+    // A column declared exactly INTEGER PRIMARY KEY is SQLite's rowid: an identity when it
+    // numbers with AUTOINCREMENT (the only column the keyword may stand on), otherwise an int key.
+    bool rowid = decl == "INTEGER" && sqlite3_column_int(s, 5) != 0;
+    c.identity = rowid && create.find("PRIMARY KEY AUTOINCREMENT") != std::string::npos;
+    c.rowid_key = rowid && !c.identity;
+    if (c.rowid_key) c.default_sql = ColumnText(s, 4);
+    if (rowid) c.not_null = true;
     info->columns.push_back(std::move(c));
   }
   sqlite3_finalize(s);

@@ -25,6 +25,10 @@ struct ColumnInfo {
   SqlType type;
   bool not_null = false;
   bool identity = false;
+  // The table's single int primary key, stored as SQLite's rowid (declared INTEGER PRIMARY KEY):
+  // SQLite numbers a NULL stored there and ignores its DEFAULT, so the translator supplies both.
+  bool rowid_key = false;
+  std::string default_sql = {};  // of the rowid key: its DEFAULT as SQLite SQL, "" for none
 };
 
 struct TableInfo {
@@ -33,6 +37,7 @@ struct TableInfo {
   std::string physical;  // the bare SQLite table name: "#Oper$0"
   std::vector<ColumnInfo> columns;
   int identity = -1;
+  int rowid_key = -1;     // the column that is SQLite's rowid without being an identity, or -1
   int64_t increment = 1;  // of the identity; rows are renumbered after an insert when not 1
   bool temp = false;
   uint64_t version = 0;  // equal versions mean equal definitions

@@ -8,6 +8,17 @@
 #include "tsql/token.h"
 
 namespace corva::tsql {
+namespace {
+
+// `text` giving back the rowids it wrote, for the triggers of a table whose rowid is its key.
+SqlText Returning(const SqlText& text) {
+  SqlText r;
+  r.sql = text.sql + " RETURNING rowid";
+  r.params = text.params;
+  return r;
+}
+
+}  // namespace
 
 std::string Executor::ColumnDecl(const SqlType& type) {
   switch (type.kind) {
@@ -96,12 +107,20 @@ void Executor::Insert(const InsertStmt& s) {
     } else {
       p.steps.push_back(t.Insert(s, p.table));
     }
+    if (!p.table->temp && p.table->rowid_key >= 0) p.steps.push_back(Returning(p.steps[0]));
   });
   if (plan->uses_sysobjects) RefreshSysObjects();
   const TablePtr& table = plan->table;
   bool triggers = !table->temp && HasTriggers(table, "insert");
+  // A rowid key takes the values the rows bring, below the largest one as well: the statement
+  // itself tells which rows it added. Other tables number their new rows above the largest.
+  bool returning = triggers && table->rowid_key >= 0;
+  std::vector<int64_t> ids;
+  RowFn collect;
+  if (returning) collect = [&](sqlite3_stmt* st) { ids.push_back(sqlite3_column_int64(st, 0)); };
+  SqlText& step = plan->steps[returning ? 1 : 0];
   int64_t before = 0;
-  if (triggers) {
+  if (triggers && !returning) {
     sqlite3_stmt* st = nullptr;
     std::string sql = "SELECT ifnull(max(rowid), 0) FROM " + table->sql_name;
     sqlite3_prepare_v2(session_.handle->db(), sql.c_str(), -1, &st, nullptr);
@@ -129,11 +148,11 @@ void Executor::Insert(const InsertStmt& s) {
       for (const auto& row : rs.rows) {
         scratch_.clear();
         for (const Variant& v : row) scratch_.push_back(FromVariant(v));
-        changes += Step(plan->steps[0], nullptr);
+        changes += Step(step, collect);
       }
     }
   } else {
-    changes = Step(plan->steps[0], nullptr);
+    changes = Step(step, collect);
   }
   if (stepped && changes > 0) StepIdentity(table, last_identity, changes);
   if (table->identity >= 0 && changes > 0)
@@ -141,13 +160,14 @@ void Executor::Insert(const InsertStmt& s) {
                                            : sqlite3_last_insert_rowid(session_.handle->db()));
   AddRowsAffected(changes, true);
   if (triggers && changes > 0) {
-    std::vector<int64_t> ids;
-    sqlite3_stmt* st = nullptr;
-    std::string sql = "SELECT rowid FROM " + table->sql_name + " WHERE rowid > ?1";
-    sqlite3_prepare_v2(session_.handle->db(), sql.c_str(), -1, &st, nullptr);
-    sqlite3_bind_int64(st, 1, before);
-    while (st && sqlite3_step(st) == SQLITE_ROW) ids.push_back(sqlite3_column_int64(st, 0));
-    sqlite3_finalize(st);
+    if (!returning) {
+      sqlite3_stmt* st = nullptr;
+      std::string sql = "SELECT rowid FROM " + table->sql_name + " WHERE rowid > ?1";
+      sqlite3_prepare_v2(session_.handle->db(), sql.c_str(), -1, &st, nullptr);
+      sqlite3_bind_int64(st, 1, before);
+      while (st && sqlite3_step(st) == SQLITE_ROW) ids.push_back(sqlite3_column_int64(st, 0));
+      sqlite3_finalize(st);
+    }
     FireTriggers(table, "insert", ids, std::string());
     session_.rowcount = changes;
   }
@@ -157,15 +177,28 @@ void Executor::Update(const UpdateStmt& s) {
   Plan* plan = GetPlan(s.plan, [&](Translator& t, Plan& p) {
     p.routine_generation = session_.handle->catalog().RoutineGeneration();
     p.steps.push_back(t.Update(s));
-    if (!p.table->temp && HasTriggers(p.table, "update"))
+    if (!p.table->temp && HasTriggers(p.table, "update")) {
       p.steps.push_back(t.TargetRowids(s.target, s.from, s.where.get(), s.current_of, s.top.get()));
+      // A statement that changes a rowid key moves its rows: `inserted` are the rows it gives back.
+      for (const SetClause& c : s.sets)
+        if (p.table->rowid_key >= 0 && p.table->Find(c.column.back()) == p.table->rowid_key &&
+            p.steps.size() == 2)
+          p.steps.push_back(Returning(p.steps[0]));
+    }
   });
   if (plan->uses_sysobjects) RefreshSysObjects();
   const TablePtr& table = plan->table;
   if (plan->steps.size() > 1 && HasTriggers(table, "update")) {
     std::vector<int64_t> ids = CollectRowids(plan->steps[1]);
     std::string deleted = SnapshotRows(table, ids, "deleted");
-    int64_t changes = Step(plan->steps[0], nullptr);
+    int64_t changes;
+    if (plan->steps.size() > 2) {
+      ids.clear();
+      changes = Step(plan->steps[2],
+                     [&](sqlite3_stmt* st) { ids.push_back(sqlite3_column_int64(st, 0)); });
+    } else {
+      changes = Step(plan->steps[0], nullptr);
+    }
     AddRowsAffected(changes, true);
     FireTriggers(table, "update", ids, deleted);
     session_.rowcount = changes;

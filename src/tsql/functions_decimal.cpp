@@ -155,6 +155,16 @@ void ToIntFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   }
 }
 
+// tsql_key(x, column, table, verb): a value stored into an int key that is SQLite's rowid, already
+// converted to int. SQLite would number a NULL there; SQL Server refuses it (515).
+void KeyFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) != SQLITE_NULL) return sqlite3_result_value(ctx, argv[0]);
+  Fail(ctx, 515,
+       "Cannot insert the value NULL into column '" + std::string(TextArg(argv[1])) + "', table '" +
+           std::string(TextArg(argv[2])) + "'; column does not allow nulls. " +
+           std::string(TextArg(argv[3])) + " fails.");
+}
+
 // tsql_fit(x, length, fixed, ansi_warnings): text stored into char(n)/varchar(n): 8152 when
 // more than blanks would be cut (unless ANSI_WARNINGS is off), padded to n when fixed.
 void FitFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -352,6 +362,7 @@ void RegisterDecimalFunctions(sqlite3* db) {
       {"tsql_toint", 2, ToIntFn, Op::kAdd},
       {"tsql_toint", 3, ToIntFn, Op::kAdd},
       {"tsql_fit", 4, FitFn, Op::kAdd},
+      {"tsql_key", 4, KeyFn, Op::kAdd},
       {"tsql_numtext", 4, NumTextFn, Op::kAdd},
       {"tsql_dround", 4, RoundFn, Op::kAdd},
       {"tsql_dunary", 3, UnaryFn, Op::kAdd},

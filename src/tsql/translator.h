@@ -148,10 +148,15 @@ class Translator {
   void FromList(const std::vector<TableRefPtr>& from, Scope* scope, std::string* out);
   void TableRefText(const TableRef& ref, Scope* scope, std::string* out);
   void ExpandStar(const tsql::Expr& e, const Scope& scope, std::string* out,
-                  std::vector<ResultColumn>* columns, bool* first);
+                  std::vector<ResultColumn>* columns, bool* first,
+                  const TableInfo* key_table = nullptr);
   // Finds the FROM entry an UPDATE/DELETE target names; adds the target when it is not there.
   std::string TargetAlias(const std::vector<std::string>& target,
                           const std::vector<TableRefPtr>& from, TablePtr* table);
+  // Wraps what `out` holds from `start` on, a value stored into the rowid key, in tsql_key.
+  void GuardKey(const TableInfo& table, const char* verb, size_t start, std::string* out);
+  // The guarded value of a rowid key an INSERT leaves out.
+  std::string KeyDefault(const TableInfo& table);
   std::string RowidSelect(const std::vector<std::string>& target,
                           const std::vector<TableRefPtr>& from, const tsql::Expr* where,
                           const std::string& current_of, const tsql::Expr* top,
@@ -163,6 +168,9 @@ class Translator {
   std::vector<ParamSource>* params_ = nullptr;
   std::vector<int> cursor_tables_;
   bool storing_ = false;  // the query's values go into columns (INSERT ... SELECT)
+  // INSERT ... SELECT into a table with a rowid key: the table, and where the key is produced.
+  const TableInfo* store_key_table_ = nullptr;
+  size_t store_key_position_ = 0;
   // UPDATE/DELETE ... FROM: the target's FROM entry, how deep in parenthesized joins the text
   // being written is, and whether the target was met inside them. SQLite hides the rowid of a
   // table inside parentheses, so there the target is written as a derived table exposing it.

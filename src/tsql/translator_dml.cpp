@@ -4,6 +4,8 @@
 //   UPDATE t AS __t SET c = __s.v0 FROM (SELECT x.rowid AS __rid, <value> AS v0 FROM ...) AS __s
 //   WHERE __t.rowid = __s.__rid
 // so that every SET value is computed from the rows as they were before the update.
+#include <algorithm>
+
 #include "corva/error.h"
 #include "tsql/token.h"
 #include "tsql/translator.h"
@@ -61,21 +63,39 @@ std::string DefaultSql(const Expr& e, const SqlType& type, const Resolver& r) {
 std::string Translator::ColumnDefinitions(const TableDefAst& def,
                                           std::vector<ColumnInfo>* columns) {
   bool has_identity = false;
-  for (const ColumnDefAst& c : def.columns) has_identity = has_identity || c.identity;
+  int key_columns = static_cast<int>(def.primary_key.size());
+  for (const ColumnDefAst& c : def.columns) {
+    has_identity = has_identity || c.identity;
+    key_columns += c.primary_key ? 1 : 0;
+  }
   std::string sql;
+  bool rowid_key_written = false;
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const ColumnDefAst& c = def.columns[i];
     if (i) sql += ", ";
     sql += QuoteId(c.name) + " ";
     ColumnInfo info{c.name, c.type, c.not_null || c.identity, c.identity};
+    bool pk =
+        c.primary_key || std::any_of(def.primary_key.begin(), def.primary_key.end(),
+                                     [&](const std::string& n) { return EqualsNoCase(n, c.name); });
     if (c.identity) {
       // The identity becomes the rowid: rows are numbered in the order they are inserted.
       sql += "INTEGER PRIMARY KEY AUTOINCREMENT";
+    } else if (pk && key_columns == 1 && !has_identity && c.type.name == "int") {
+      // A single int key becomes the rowid itself (declared exactly INTEGER, which the catalog
+      // reads back as int): a lookup by id descends one B-tree instead of a separate index and
+      // then the table. bigint, smallint and tinyint keep their own declared type and an index.
+      sql += "INTEGER NOT NULL";
+      info.not_null = true;
+      info.rowid_key = true;
+      if (c.default_value) {
+        info.default_sql = DefaultSql(*c.default_value, c.type, *resolver_);
+        sql += " DEFAULT (" + info.default_sql + ")";
+      }
+      sql += " PRIMARY KEY";
+      rowid_key_written = true;
     } else {
       sql += c.type.SqliteDecl();
-      bool pk = c.primary_key ||
-                std::any_of(def.primary_key.begin(), def.primary_key.end(),
-                            [&](const std::string& n) { return EqualsNoCase(n, c.name); });
       if (c.not_null || pk) sql += " NOT NULL";
       if (c.default_value)
         sql += " DEFAULT (" + DefaultSql(*c.default_value, c.type, *resolver_) + ")";
@@ -97,9 +117,26 @@ std::string Translator::ColumnDefinitions(const TableDefAst& def,
     }
     return r + ")";
   };
-  if (!def.primary_key.empty())
+  if (!def.primary_key.empty() && !rowid_key_written)
     sql += std::string(has_identity ? ", UNIQUE " : ", PRIMARY KEY ") + key_list(def.primary_key);
   for (const auto& u : def.uniques) sql += ", UNIQUE " + key_list(u);
+  return sql;
+}
+
+// SQLite numbers a NULL stored into its rowid where SQL Server refuses it (515): every value
+// written into a rowid key, converted to int first, passes tsql_key.
+void Translator::GuardKey(const TableInfo& table, const char* verb, size_t start,
+                          std::string* out) {
+  out->insert(start, "tsql_key(");
+  *out += ", " + QuoteText(table.columns[table.rowid_key].name) + ", " + QuoteText(table.name) +
+          ", '" + verb + "')";
+}
+
+// What an INSERT that leaves the rowid key out stores there: its DEFAULT, or NULL and thus 515.
+std::string Translator::KeyDefault(const TableInfo& table) {
+  const std::string& d = table.columns[table.rowid_key].default_sql;
+  std::string sql = d.empty() ? "NULL" : "(" + d + ")";
+  GuardKey(table, "INSERT", 0, &sql);
   return sql;
 }
 
@@ -122,9 +159,14 @@ SqlText Translator::Insert(const InsertStmt& s, const TablePtr& table) {
       cols.push_back(idx);
     }
   }
+  int key = table->rowid_key;
+  bool key_left_out = key >= 0 && std::find(cols.begin(), cols.end(), key) == cols.end();
   t.sql = "INSERT INTO " + table->sql_name;
   if (s.default_values) {
-    t.sql += " DEFAULT VALUES";
+    if (key_left_out)
+      t.sql += " (" + QuoteId(table->columns[key].name) + ") VALUES (" + KeyDefault(*table) + ")";
+    else
+      t.sql += " DEFAULT VALUES";
     params_ = nullptr;
     return t;
   }
@@ -133,6 +175,7 @@ SqlText Translator::Insert(const InsertStmt& s, const TablePtr& table) {
     if (i) t.sql += ", ";
     t.sql += QuoteId(table->columns[cols[i]].name);
   }
+  if (key_left_out) t.sql += ", " + QuoteId(table->columns[key].name);
   t.sql += ") ";
   std::vector<SqlType> types;
   for (int c : cols) types.push_back(table->columns[c].type);
@@ -154,15 +197,27 @@ SqlText Translator::Insert(const InsertStmt& s, const TablePtr& table) {
       t.sql += r ? ", (" : "(";
       for (size_t i = 0; i < row.size(); ++i) {
         if (i) t.sql += ", ";
+        size_t start = t.sql.size();
         Converted(*row[i], types[i], scope, &t.sql, Conversion::kStore);
+        if (cols[i] == key) GuardKey(*table, "INSERT", start, &t.sql);
       }
+      if (key_left_out) t.sql += ", " + KeyDefault(*table);
       t.sql += ')';
     }
   } else if (s.query) {
     std::vector<ResultColumn> produced;
     storing_ = true;
-    QueryText(*s.query, nullptr, &t.sql, &produced, false, &types);
+    std::string select;
+    if (key >= 0 && !key_left_out) {
+      store_key_table_ = table.get();
+      store_key_position_ = std::find(cols.begin(), cols.end(), key) - cols.begin();
+    }
+    QueryText(*s.query, nullptr, &select, &produced, false, &types);
+    store_key_table_ = nullptr;
     storing_ = false;
+    // The key's value goes after the query's own columns, which need no names to be passed on.
+    if (key_left_out) select = "SELECT *, " + KeyDefault(*table) + " FROM (" + select + ")";
+    t.sql += select;
     if (produced.size() != cols.size())
       ThrowAt(produced.size() < cols.size() ? 120 : 121,
               produced.size() < cols.size()
@@ -183,16 +238,23 @@ SqlText Translator::InsertRow(const TablePtr& table, const std::vector<int>& col
   SqlText t;
   t.sql = "INSERT INTO " + table->sql_name + " (";
   std::string values;
+  int key = table->rowid_key;
   for (size_t i = 0; i < columns.size(); ++i) {
     if (i) t.sql += ", ", values += ", ";
     t.sql += QuoteId(table->columns[columns[i]].name);
+    size_t start = values.size();
     values += '?';
+    if (columns[i] == key) GuardKey(*table, "INSERT", start, &values);
     ParamSource p;
     p.kind = ParamSource::Kind::kScratch;
     p.index = static_cast<int>(i);
     p.convert = table->columns[columns[i]].type;
     p.store = true;
     t.params.push_back(std::move(p));
+  }
+  if (key >= 0 && std::find(columns.begin(), columns.end(), key) == columns.end()) {
+    t.sql += ", " + QuoteId(table->columns[key].name);
+    values += ", " + KeyDefault(*table);
   }
   t.sql += ") VALUES (" + values + ")";
   return t;
@@ -248,7 +310,9 @@ std::string Translator::RowidSelect(const std::vector<std::string>& target,
       ThrowAt(207, "Invalid column name '" + sets[i]->column.back() + "'.", sets[i]->value->line,
               sets[i]->value->column);
     set_types->push_back((*table)->columns[col].type);
+    size_t start = sql.size();
     Converted(*sets[i]->value, (*table)->columns[col].type, scope, &sql, Conversion::kStore);
+    if (col == (*table)->rowid_key) GuardKey(**table, "UPDATE", start, &sql);
     sql += " AS v" + std::to_string(i);
   }
   sql += " FROM " + from_sql;
@@ -296,7 +360,9 @@ SqlText Translator::Update(const UpdateStmt& s) {
       int idx = table->Find(col.back());
       if (idx < 0) ThrowAt(207, "Invalid column name '" + col.back() + "'.", s.line, s.column);
       t.sql += QuoteId(table->columns[idx].name) + " = ";
+      size_t start = t.sql.size();
       Converted(*sets[i]->value, table->columns[idx].type, scope, &t.sql, Conversion::kStore);
+      if (idx == table->rowid_key) GuardKey(*table, "UPDATE", start, &t.sql);
     }
     if (!s.current_of.empty()) {
       t.sql += " WHERE " + QuoteId(alias) + ".rowid = ";

@@ -119,7 +119,8 @@ void Translator::FromList(const std::vector<TableRefPtr>& from, Scope* scope, st
 }
 
 void Translator::ExpandStar(const tsql::Expr& e, const Scope& scope, std::string* out,
-                            std::vector<ResultColumn>* columns, bool* first) {
+                            std::vector<ResultColumn>* columns, bool* first,
+                            const TableInfo* key_table) {
   bool any = false;
   for (const ScopeTable& t : scope.tables) {
     if (!e.qualifier.empty() && !EqualsNoCase(e.qualifier.back(), t.exposed)) continue;
@@ -127,7 +128,11 @@ void Translator::ExpandStar(const tsql::Expr& e, const Scope& scope, std::string
     auto emit = [&](const std::string& name, const SqlType& type) {
       if (!*first) *out += ", ";
       *first = false;
-      *out += QuoteId(t.exposed) + "." + QuoteId(name) + " AS " + QuoteId(name);
+      size_t start = out->size();
+      *out += QuoteId(t.exposed) + "." + QuoteId(name);
+      if (key_table && columns->size() == store_key_position_)
+        GuardKey(*key_table, "INSERT", start, out);
+      *out += " AS " + QuoteId(name);
       columns->push_back({name, type});
     };
     if (t.table) {
@@ -152,16 +157,19 @@ void Translator::SelectCore(const tsql::SelectCore& core, const Scope* outer, st
   if (!core.from.empty()) FromList(core.from, &scope, &from_sql);
   *out += core.distinct ? "SELECT DISTINCT " : "SELECT ";
   bool first = true;
+  // Only the values an INSERT stores pass the key's guard, not those of the subqueries.
+  const TableInfo* key_table = convert_to ? store_key_table_ : nullptr;
   for (const SelectItem& item : core.items) {
     if (item.expr->kind == ExprKind::kStar) {
       size_t before = columns->size();
-      ExpandStar(*item.expr, scope, out, columns, &first);
+      ExpandStar(*item.expr, scope, out, columns, &first, key_table);
       (void)before;
       continue;
     }
     if (!first) *out += ", ";
     first = false;
     size_t position = columns->size();
+    size_t start = out->size();
     SqlType type;
     if (convert_to && position < convert_to->size() &&
         (*convert_to)[position].kind != TypeKind::kUnknown)
@@ -169,6 +177,7 @@ void Translator::SelectCore(const tsql::SelectCore& core, const Scope* outer, st
                        storing_ ? Conversion::kStore : Conversion::kPlain);
     else
       type = Expr(*item.expr, scope, out);
+    if (key_table && position == store_key_position_) GuardKey(*key_table, "INSERT", start, out);
     // Text values compare without regard to case in DISTINCT and UNION as in SQL Server, and
     // decimals by value.
     if (item.expr->kind != ExprKind::kColumn) {

@@ -1,6 +1,7 @@
 // Engine internals that the case files cannot reach: the batch cache reused across different
 // literal values (and never matched by text that spells its markers), routines and triggers kept in
-// the database file, a catalog that cannot be read, and transactions of two threads on one file.
+// the database file, a catalog that cannot be read, transactions of two threads on one file, and
+// an int key that is its table's rowid.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "corva/error.h"
 #include "tsql/engine.h"
@@ -173,6 +175,28 @@ TEST(EngineCore, TransactionsOnTwoThreadsAreSerializedAndRollbackUndoes) {
   EXPECT_EQ(ErrorOf(s, "select * from #gone"), 208);
   s.Execute("create table #gone (x int)\ninsert into #gone values (1)");
   EXPECT_EQ(Rows(s.Execute("select count(*) from #gone")), "1");
+}
+
+// A lookup by a single int key reads the table's own B-tree (the key is SQLite's rowid), not a
+// separate key index and then the table; other keys keep their index.
+TEST(EngineCore, AnIntKeyIsTheRowidOfItsTable) {
+  auto db = FreshDatabase();
+  Session s(db->AcquireHandle());
+  s.Execute(
+      "create table hdr (FInterID int NOT NULL DEFAULT 0, FNote varchar(10), PRIMARY KEY "
+      "(FInterID))\n"
+      "create table big (id bigint primary key, v int)\n"
+      "insert into hdr (FInterID, FNote) values (5, 'five')");
+  std::vector<std::string> plans;
+  SetPlanObserver([&](const std::string& sql, const std::vector<std::string>& plan) {
+    for (const std::string& line : plan) plans.push_back(sql + " => " + line);
+  });
+  EXPECT_EQ(Rows(s.Execute("select FNote from hdr where FInterID = 5")), "five");
+  s.Execute("select v from big where id = 5");
+  SetPlanObserver(nullptr);
+  ASSERT_EQ(plans.size(), 2u);
+  EXPECT_NE(plans[0].find("USING INTEGER PRIMARY KEY"), std::string::npos) << plans[0];
+  EXPECT_NE(plans[1].find("USING INDEX"), std::string::npos) << plans[1];
 }
 
 TEST(EngineCore, InMemoryDatabaseIsSharedByHandles) {

@@ -330,10 +330,11 @@ bool HandleImpl::ReviveTemp(const std::string& physical, uint64_t definition) {
   return true;
 }
 
-void HandleImpl::KeepTemp(const std::string& physical, uint64_t definition, bool empty_it) {
+void HandleImpl::KeepTemp(const std::string& physical, uint64_t definition, bool empty_it,
+                          const std::string& body) {
   auto it = temp_pool_.find(physical);
   if (!empty_it) {
-    temp_pool_[physical] = KeptTable{definition, true};
+    temp_pool_[physical] = KeptTable{definition, true, body};
     return;
   }
   if (it == temp_pool_.end()) return;

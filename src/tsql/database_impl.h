@@ -127,7 +127,10 @@ class HandleImpl : public Handle {
   // prepared statement on the handle re-prepare).
   // Returns true when a kept table was revived.
   bool ReviveTemp(const std::string& physical, uint64_t definition);
-  void KeepTemp(const std::string& physical, uint64_t definition, bool empty_it = true);
+  // `body` (the column definitions of a table just created) lets a rollback that undid the
+  // creation make the table again outside the transaction.
+  void KeepTemp(const std::string& physical, uint64_t definition, bool empty_it = true,
+                const std::string& body = std::string());
   void ForgetTemp(const std::string& physical);
   void RecordTempIndex(const std::string& physical);
 
@@ -150,9 +153,10 @@ class HandleImpl : public Handle {
   sqlite3* db_ = nullptr;
   Phase phase_ = Phase::kAutocommit;
   Isolation isolation_ = Isolation::kSerialized;
-  bool read_open_ = false;        // kReading: the deferred SQLite transaction is begun
-  bool prepared_writes_ = false;  // set by Authorize while preparing
-  bool catalog_checked_ = false;  // the transaction's snapshot has had its schema cookie checked
+  bool read_open_ = false;          // kReading: the deferred SQLite transaction is begun
+  bool prepared_writes_ = false;    // set by Authorize while preparing
+  bool catalog_checked_ = false;    // the transaction's snapshot has had its schema cookie checked
+  uint64_t routines_at_begin_ = 0;  // the catalog's routine generation when the transaction began
   std::unordered_map<std::string, std::shared_ptr<Prepared>> statements_;
   std::unique_ptr<Prepared> schema_version_;
   std::unique_ptr<Prepared> control_[4];
@@ -167,6 +171,7 @@ class HandleImpl : public Handle {
   struct KeptTable {
     uint64_t definition = 0;
     bool in_use = false;
+    std::string body;
   };
   std::unordered_map<std::string, KeptTable> temp_pool_;
   std::list<std::string> dormant_;  // oldest first

@@ -29,7 +29,7 @@ std::shared_ptr<TableInfo> Executor::MakeTempTable(const std::string& logical,
   if (!h->ReviveTemp(physical, definition)) {
     h->Exec("DROP TABLE IF EXISTS temp." + QuoteId(physical));
     h->Exec("CREATE TEMP TABLE " + QuoteId(physical) + " (" + body + ")");
-    h->KeepTemp(physical, definition, false);
+    h->KeepTemp(physical, definition, false, body);
   }
   auto info = std::make_shared<TableInfo>();
   info->name = logical;

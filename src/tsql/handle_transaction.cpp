@@ -56,6 +56,7 @@ void HandleImpl::Begin(Isolation isolation) {
   phase_ = Phase::kReading;
   isolation_ = isolation;
   read_open_ = false;
+  routines_at_begin_ = database_->catalog.RoutineGeneration();
 }
 
 void HandleImpl::BeforeBatch(CompiledBatch::Access access) {
@@ -135,9 +136,11 @@ void HandleImpl::Rollback() {
 }
 
 void HandleImpl::AfterRollback() {
-  // The rollback may have undone a trigger switched on or off (ALTER TABLE ... TRIGGER writes the
-  // catalog table): the routines cached from inside the transaction are no longer what is stored.
-  database_->catalog.InvalidateRoutines();
+  // The rollback may have undone a trigger switched on or off or a routine created (both write the
+  // catalog table): the routines cached since are no longer what is stored. Only then: a rule that
+  // fails and rolls back must not make the next call compile its procedures again.
+  if (database_->catalog.RoutineGeneration() != routines_at_begin_)
+    database_->catalog.InvalidateRoutines();
   // The rollback undid temp tables created in the transaction and refilled emptied ones.
   std::unordered_map<std::string, bool> exists;
   sqlite3_stmt* st = Prepare("SELECT name FROM temp.sqlite_master WHERE type = 'table'")->get();
@@ -146,6 +149,20 @@ void HandleImpl::AfterRollback() {
   sqlite3_reset(st);
   for (auto it = temp_pool_.begin(); it != temp_pool_.end();) {
     if (!exists.count(it->first)) {
+      // Created in the transaction. SQLite answers the rollback of a transaction that changed a
+      // schema by re-reading every schema of the connection and re-preparing every statement
+      // (milliseconds with this schema); the table is made again here, outside any transaction,
+      // empty and free, so that the next call reuses it and its rollback stays cheap.
+      KeptTable& kept = it->second;
+      if (!kept.body.empty() &&
+          sqlite3_exec(db_,
+                       ("CREATE TEMP TABLE " + QuoteId(it->first) + " (" + kept.body + ")").c_str(),
+                       nullptr, nullptr, nullptr) == SQLITE_OK) {
+        if (kept.in_use) dormant_.push_back(it->first);
+        kept.in_use = false;
+        ++it;
+        continue;
+      }
       dormant_.remove(it->first);
       it = temp_pool_.erase(it);
       continue;

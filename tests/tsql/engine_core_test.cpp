@@ -175,6 +175,14 @@ TEST(EngineCore, TransactionsOnTwoThreadsAreSerializedAndRollbackUndoes) {
   EXPECT_EQ(ErrorOf(s, "select * from #gone"), 208);
   s.Execute("create table #gone (x int)\ninsert into #gone values (1)");
   EXPECT_EQ(Rows(s.Execute("select count(*) from #gone")), "1");
+  // Undone again, then made with another shape: the table kept for reuse does not stand in.
+  h->Begin(corva::tsql::Handle::Isolation::kSerialized);
+  s.Execute("drop table #gone\ncreate table #gone (x int)\ninsert into #gone values (2)");
+  h->Rollback();
+  EXPECT_EQ(Rows(s.Execute("select x from #gone")), "1");
+  s.Execute(
+      "drop table #gone\ncreate table #gone (y varchar(3))\ninsert into #gone values ('abc')");
+  EXPECT_EQ(Rows(s.Execute("select y from #gone")), "abc");
 }
 
 // A lookup by a single int key reads the table's own B-tree (the key is SQLite's rowid), not a

@@ -19,7 +19,8 @@ namespace {
 
 int OperationOf(int entry) { return entry == kCutEntry ? kCut : kWeld; }
 int EntryOf(int operation) { return operation == kCut ? kCutEntry : kWeldEntry; }
-const char* const kReported[] = {"finished", "passed", "scrapped"};
+const char* const kReported[] = {"finished", "passed", "scrapped", "material_scrapped", "reworked"};
+constexpr int kQuantities = 5;
 constexpr double kPlanned = 4;  // each dispatch entry's planned quantity, soon reported
 constexpr int kChecker = 9;
 // A rework work bill of the task whose one operation, repair 201, passed 100 (posted by hand): the
@@ -32,7 +33,7 @@ constexpr char kRepairBill[] =
 
 struct Report {
   int entry;
-  double qty[3];  // finished, passed, scrapped
+  double qty[kQuantities];  // finished, passed, scrapped, scrapped for material, sent to rework
   bool checked = false;
 };
 
@@ -60,7 +61,7 @@ struct Model {
   std::map<int, Shift> shifts;
   double shift_ledger = 0;
   std::map<int, Dispatch> dispatch = {{kCutEntry, {}}, {kWeldEntry, {}}};
-  double task[3] = {0, 0, 0};  // finished, passed, scrapped
+  double task[4] = {0, 0, 0, 0};  // finished, passed, scrapped, scrapped for material
 
   // Quantity `i` of the reports on `entry`, or with `operation` on the operation.
   double Sum(int i, int entry, int operation = 0) const {
@@ -104,13 +105,14 @@ struct Model {
     task[0] = Stored(0, kCut);
     task[1] = Stored(1, kWeld);
     task[2] = Stored(2, kCut) + Stored(2, kWeld);
+    task[3] = Stored(3, kCut) + Stored(3, kWeld);
   }
 
   // The drifts the rules leave.
   std::set<std::string> ExpectedDrifts() const {
     std::set<std::string> expected;
     for (int entry : zeroed) {
-      for (int i = 0; i < 3; ++i) {
+      for (int i = 0; i < kQuantities; ++i) {
         if (Sum(i, entry) == 0) continue;
         expected.insert(std::string("dispatch_entry.") + kReported[i] + "@" + N(entry));
         expected.insert(std::string("operation.") + kReported[i] + "@" + N(OperationOf(entry)));
@@ -132,9 +134,10 @@ struct Model {
     double checked = 0;
     for (const auto& [id, s] : shifts) checked += s.checked ? s.qty : 0;
     if (shift_ledger != checked) expected.insert("ledger.shifted@" + N(kRepair));
-    const double defined[3] = {Stored(0, kCut), Stored(1, kWeld),
-                               Stored(2, kCut) + Stored(2, kWeld)};
-    for (int i = 0; i < 3; ++i) {
+    const double defined[4] = {Stored(0, kCut), Stored(1, kWeld),
+                               Stored(2, kCut) + Stored(2, kWeld),
+                               Stored(3, kCut) + Stored(3, kWeld)};
+    for (int i = 0; i < 4; ++i) {
       if (task[i] != defined[i]) expected.insert(std::string("task.") + kReported[i] + "@1");
     }
     return expected;
@@ -195,12 +198,19 @@ bool Act(const TestDatabase& db, std::mt19937& random, Model& model, int& next_i
   what = "action " + std::to_string(action);
   if (action == 0 || (action <= 3 && model.reports.empty())) {  // a new report, saved
     ++next_id;
-    Report r{random() % 2 ? kCutEntry : kWeldEntry, {0.5 * (1 + random() % 6), 0, 0}};
+    Report r{random() % 2 ? kCutEntry : kWeldEntry, {0.5 * (1 + random() % 6), 0, 0, 0, 0}};
     r.qty[2] = 0.5 * (random() % 2);  // a little scrap now and then, the rest passed
     r.qty[1] = r.qty[0] - r.qty[2];
+    // Half as much again spoilt material with the scrap, and some of a larger batch to rework.
+    r.qty[3] = r.qty[2] / 2;
+    r.qty[4] = r.qty[0] >= 2 ? 0.5 : 0;
     what += " new report " + N(id);
-    const Outcome saved = SaveNew(db, id, OperationOf(r.entry), r.entry,
-                                  {{.finish = r.qty[0], .pass = r.qty[1], .scrap = r.qty[2]}});
+    const Outcome saved = Save(db.dsn(), id, true, [&] {
+      WriteReport(db, id, OperationOf(r.entry), r.entry,
+                  {{.finish = r.qty[0], .pass = r.qty[1], .scrap = r.qty[2]}});
+      db.Execute("UPDATE SHProcRpt SET FAuxQtyForItem = " + N(r.qty[3]) +
+                 ", FAuxReprocessedQty = " + N(r.qty[4]) + " WHERE FInterID = " + N(id));
+    });
     if (!saved.ok || saved.doomed) return false;
     model.reports[id] = r;
     model.zeroed.erase(r.entry);
@@ -355,9 +365,11 @@ TEST(RulesAgreeTest, VerifyAgreesWithTheRulesAfterEveryCall) {
   // Each kind of drift the rules leave here, and refusals, came up at least once.
   EXPECT_EQ(drifts_seen,
             (std::set<std::string>{
-                "dispatch_entry.finished", "dispatch_entry.passed", "dispatch_entry.scrapped",
+                "dispatch_entry.finished", "dispatch_entry.material_scrapped",
+                "dispatch_entry.passed", "dispatch_entry.reworked", "dispatch_entry.scrapped",
                 "ledger.dispatched", "ledger.reported", "ledger.shifted", "operation.finished",
-                "operation.passed", "operation.scrapped", "task.passed", "task.scrapped"}));
+                "operation.material_scrapped", "operation.passed", "operation.reworked",
+                "operation.scrapped", "task.material_scrapped", "task.passed", "task.scrapped"}));
   EXPECT_GT(refused, 0);
 }
 

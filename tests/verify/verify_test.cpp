@@ -21,7 +21,8 @@ using corva::testing::TestDatabase;
 // Operation 101 hands over to 102; dispatch bill TD30 dispatches 101 in entry 301 (checked, 12.5)
 // and 302 (saved, 7.5). Shift bills: OS41 hands over 5 (checked), OS42 2.5 (saved), OS43 sends
 // 1.5 to repair (checked), OS44 returns 0.5 qualified from repair into 101 (checked). Report OR51
-// on entry 301: finished 10, passed 8, scrapped 2 over two lines. Move number M1 carries entry
+// on entry 301: finished 10, passed 8, scrapped 2 for work and 0.75 for material, 1.25 sent to
+// rework, over two lines. Move number M1 carries entry
 // 301, OS41, OS42 and OR51, M2 OS43; the ledger holds what the checked ones put there.
 // Production task 1 has work bill WB10 (101 first, 102 last, which passed 4.5 posted by hand) and
 // no task reports; task 2 has task report MR61 (two lines) and work bill WB11 (operation 103),
@@ -31,15 +32,16 @@ void AddChain(const TestDatabase& db) {
       "INSERT INTO SHWorkBillEntry (FInterID, FWBInterID, FEntryID, FStatus, FAuxQtyTaskDispSel, "
       "FAuxQtyTaskDispAck, FAuxQtyHandOverSel, FAuxQtyHandOver, FAuxReprocessedMoveSelQty, "
       "FAuxReprocessedMoveQty, FAuxQualifiedReprocessedQty, FAuxQtyFinish, FAuxQtyPass, "
-      "FAuxQtyScrap, FAuxQtyReceiveSel, FAuxQtyRecive, FAuxQtyLost) VALUES "
-      "(10, 101, 1, 1, 20, 12.5, 7.5, 5, 1.5, 1.5, 0.5, 10, 8, 2, 0, 0, 0.25), "
-      "(10, 102, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 4.5, 0, 7.5, 5, 0.5), "
-      "(11, 103, 1, 1, 0, 0, 0, 0, 0, 0, 0, 99, 99, 9, 0, 0, 9)\n"
+      "FAuxQtyScrap, FAuxQtyReceiveSel, FAuxQtyRecive, FAuxQtyLost, FAuxQtyForItem, "
+      "FAuxReprocessedQty) VALUES "
+      "(10, 101, 1, 1, 20, 12.5, 7.5, 5, 1.5, 1.5, 0.5, 10, 8, 2, 0, 0, 0.25, 0.75, 1.25), "
+      "(10, 102, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 4.5, 0, 7.5, 5, 0.5, 0, 0), "
+      "(11, 103, 1, 1, 0, 0, 0, 0, 0, 0, 0, 99, 99, 9, 0, 0, 9, 9, 9)\n"
       "INSERT INTO t_ICItem (FItemID, FProChkMde) VALUES (5, 352), (6, 352)\n"
       "INSERT INTO SHWorkBill (FInterID, FBillNo, FICMOInterID) VALUES (10, 'WB10', 1), "
       "(11, 'WB11', 2)\n"
       "INSERT INTO ICMO (FInterID, FBillNo, FItemID, FAuxQtyFinish, FAuxQtyPass, FAuxQtyScrap, "
-      "FAuxQtyForItem, FAuxQtyLost) VALUES (1, 'MO1', 5, 10, 4.5, 2, 0, 0.75), "
+      "FAuxQtyForItem, FAuxQtyLost) VALUES (1, 'MO1', 5, 10, 4.5, 2, 0.75, 0.75), "
       "(2, 'MO2', 6, 7, 6, 0.5, 0.25, 0.25)\n"
       "INSERT INTO ICMORpt (FInterID, FBillNo) VALUES (61, 'MR61')\n"
       "INSERT INTO ICMORptEntry (FInterID, FEntryID, FSourceInterID, FAuxQtyFinish, FAuxQtyPass, "
@@ -47,8 +49,9 @@ void AddChain(const TestDatabase& db) {
       "(61, 2, 2, 1, 1, 0, 0.25, 0)\n"
       "INSERT INTO ICTaskDispBill (FInterID, FBillNo, FWorkBillInterID) VALUES (30, 'TD30', 101)\n"
       "INSERT INTO ICTaskDispBillEntry (FInterID, FEntryID, FTaskDispInterID, FStatus, "
-      "FAuxQtyPlan, FAuxQtyFinish, FAuxQtyPass, FAuxQtyScrap, FOperMoveNo) VALUES "
-      "(30, 1, 301, 1, 12.5, 10, 8, 2, 'M1'), (30, 2, 302, 0, 7.5, 0, 0, 0, 'M1')\n"
+      "FAuxQtyPlan, FAuxQtyFinish, FAuxQtyPass, FAuxQtyScrap, FAuxQtyForItem, FAuxReprocessedQty, "
+      "FOperMoveNo) VALUES (30, 1, 301, 1, 12.5, 10, 8, 2, 0.75, 1.25, 'M1'), "
+      "(30, 2, 302, 0, 7.5, 0, 0, 0, 0, 0, 'M1')\n"
       "INSERT INTO ICOperShift (FInterID, FBillNo, FShiftTypeID, FOutWBInterID, FInWBInterID, "
       "FAuxQtyShift, FStatus, FOperMoveNo) VALUES (41, 'OS41', 11301, 101, 102, 5, 1, 'M1'), "
       "(42, 'OS42', 11301, 101, 102, 2.5, 0, 'M1'), (43, 'OS43', 11303, 101, 0, 1.5, 1, 'M2'), "
@@ -59,7 +62,8 @@ void AddChain(const TestDatabase& db) {
       "INSERT INTO SHProcRptMain (FInterID, FBillNo, FWBInterID, FTaskDispBillID, FStatus, "
       "FOperMoveNo) VALUES (51, 'OR51', 101, 301, 1, 'M1')\n"
       "INSERT INTO SHProcRpt (FInterID, FEntryID, FStatus, FAuxQtyFinish, FAuxQtyPass, "
-      "FAuxQtyScrap) VALUES (51, 1, 1, 6, 5, 1), (51, 2, 1, 4, 3, 1)");
+      "FAuxQtyScrap, FAuxQtyForItem, FAuxReprocessedQty) VALUES (51, 1, 1, 6, 5, 1, 0.5, 1.25), "
+      "(51, 2, 1, 4, 3, 1, 0.25, 0)");
 }
 
 // A drift as one line: "total row[/move number] stored -> recomputed [documents]".
@@ -90,12 +94,17 @@ const Case kCases[] = {
     {"FAuxQtyFinish", 101, "operation.finished 101 3.25 -> 10 [OR51]"},
     {"FAuxQtyPass", 101, "operation.passed 101 3.25 -> 8 [OR51]"},
     {"FAuxQtyScrap", 101, "operation.scrapped 101 3.25 -> 2 [OR51]"},
+    {"FAuxQtyForItem", 101, "operation.material_scrapped 101 3.25 -> 0.75 [OR51]"},
+    {"FAuxReprocessedQty", 101, "operation.reworked 101 3.25 -> 1.25 [OR51]"},
     {"FAuxQtyFinish", 301, "dispatch_entry.finished 301 3.25 -> 10 [OR51]"},
     {"FAuxQtyPass", 301, "dispatch_entry.passed 301 3.25 -> 8 [OR51]"},
     {"FAuxQtyScrap", 301, "dispatch_entry.scrapped 301 3.25 -> 2 [OR51]"},
+    {"FAuxQtyForItem", 301, "dispatch_entry.material_scrapped 301 3.25 -> 0.75 [OR51]"},
+    {"FAuxReprocessedQty", 301, "dispatch_entry.reworked 301 3.25 -> 1.25 [OR51]"},
     {"FAuxQtyFinish", 1, "task.finished 1 3.25 -> 10 [WB10]"},
     {"FAuxQtyPass", 1, "task.passed 1 3.25 -> 4.5 [WB10]"},
     {"FAuxQtyScrap", 1, "task.scrapped 1 3.25 -> 2 [WB10]"},
+    {"FAuxQtyForItem", 1, "task.material_scrapped 1 3.25 -> 0.75 [WB10]"},
     {"FAuxQtyLost", 1, "task.lost 1 3.25 -> 0.75 [WB10]"},
     {"FAuxQtyFinish", 2, "task.finished 2 3.25 -> 7 [MR61]"},
     {"FAuxQtyPass", 2, "task.passed 2 3.25 -> 6 [MR61]"},
@@ -194,14 +203,16 @@ TEST(VerifyTest, TotalsWithoutSourcesAreZeroUnlessTheFloorPostsThem) {
   AddChain(db);
   // Operation 102 has no dispatch entries: its dispatched total is 0 by definition. Entry 302 has
   // no reports: what the floor posted on it stands. A report under quality management (mode 353)
-  // leaves the passed and scrapped quantities of its entry to quality management.
+  // leaves the passed, scrapped and reworked quantities of its entry and its operation to quality
+  // management.
   db.Execute(
       "UPDATE SHWorkBillEntry SET FAuxQtyTaskDispSel = 4 WHERE FWBInterID = 102\n"
       "UPDATE ICTaskDispBillEntry SET FAuxQtyFinish = 6, FAuxQtyPass = 6 WHERE FTaskDispInterID = "
       "302\n"
       "UPDATE SHProcRptMain SET FQualityChkID = 353 WHERE FInterID = 51\n"
-      "UPDATE ICTaskDispBillEntry SET FAuxQtyPass = 1 WHERE FTaskDispInterID = 301\n"
-      "UPDATE SHWorkBillEntry SET FAuxQtyPass = 1 WHERE FWBInterID = 101\n"
+      "UPDATE ICTaskDispBillEntry SET FAuxQtyPass = 1, FAuxQtyForItem = 0, FAuxReprocessedQty = 3 "
+      "WHERE FTaskDispInterID = 301\n"
+      "UPDATE SHWorkBillEntry SET FAuxQtyPass = 1, FAuxReprocessedQty = 0 WHERE FWBInterID = 101\n"
       // Task 2's product under quality management keeps its passed quantity, not its finished
       // one. Task 3 has only a rework bill, which never defines a task's totals, and no reports:
       // what was posted on it stands.

@@ -12,10 +12,10 @@ namespace {
 // The sums every re-total of a dispatch entry or an operation takes from the report lines t1.
 const std::string kReportLineSums[] = {
     " ," + std::string(kReportedFinishedSum) + " as FAuxQtyFinish," +
-        std::string(kReportedPassedSum) +
-        " as FAuxQtyPass,isnull(sum(t1.FAuxQtyForItem),0) as FAuxQtyForItem",
-    " ," + std::string(kReportedScrappedSum) +
-        " as FAuxQtyScrap,isnull(sum(t1.FAuxReprocessedQty),0) as FAuxReprocessedQty",
+        std::string(kReportedPassedSum) + " as FAuxQtyPass," + std::string(kReportedForItemSum) +
+        " as FAuxQtyForItem",
+    " ," + std::string(kReportedScrappedSum) + " as FAuxQtyScrap," +
+        std::string(kReportedReworkSum) + " as FAuxReprocessedQty",
 };
 
 // Passed, scrapped and reworked quantities of target s1 follow the sums of t2 only when the report

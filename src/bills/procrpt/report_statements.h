@@ -20,6 +20,10 @@ namespace CorvaMSHTransBills::procrpt {
 inline constexpr std::string_view kReportedFinishedSum = "isnull(sum(t1.FAuxQtyFinish),0)";
 inline constexpr std::string_view kReportedPassedSum = "isnull(sum(t1.FAuxQtyPass),0)";
 inline constexpr std::string_view kReportedScrappedSum = "isnull(sum(t1.FAuxQtyScrap),0)";
+// Scrapped for material and sent to rework: like passed and scrapped, decided by quality
+// management unless the report counts directly.
+inline constexpr std::string_view kReportedForItemSum = "isnull(sum(t1.FAuxQtyForItem),0)";
+inline constexpr std::string_view kReportedReworkSum = "isnull(sum(t1.FAuxReprocessedQty),0)";
 inline constexpr std::string_view kEntryReportsCounted = "s2.Fstatus>=0";
 inline constexpr std::string_view kOperationLinesCounted = "t1.FStatus>=0";
 

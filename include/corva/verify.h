@@ -29,6 +29,9 @@ struct Drift {
   Decimal recomputed;
   std::vector<std::string> documents;
   std::string move_no;  // ledger rows only
+  // Rows keyed by two columns (PPBOMEntry: list `row_id`, key_column FInterID, and line
+  // `entry_id`, FEntryID); 0 for the others.
+  int32_t entry_id = 0;
 };
 
 struct VerifyOptions {
@@ -36,6 +39,10 @@ struct VerifyOptions {
   // calling thread's corva::TransactionScope when there is one, else one of its own committed
   // before Verify returns). Without it nothing is written.
   bool repair = false;
+  // Check (and repair) work in process of material list lines too. It is opt-in: a site that
+  // changed its WIPDeductMode or BACKFLUSH_STANDARD, or corrected work in process after a count,
+  // sees every such line named (docs/verify.md lists how the rules leave it different).
+  bool work_in_process = false;
 };
 
 // Checks every derived total of the database at `connect_string` (any string
@@ -49,7 +56,7 @@ std::vector<Drift> Verify(const std::string& connect_string, const VerifyOptions
 std::vector<std::string> VerifiedTotals();
 
 // The drifts as a recordset with the columns Total, TableName, KeyColumn, RowID, ColumnName,
-// MoveNo, Stored, Recomputed (decimals) and Documents (bill numbers joined by ", ").
+// MoveNo, Stored, Recomputed (decimals), Documents (bill numbers joined by ", ") and EntryID.
 RecordsetPtr DriftsAsRecordset(const std::vector<Drift>& drifts);
 
 }  // namespace corva

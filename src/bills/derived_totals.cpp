@@ -192,6 +192,8 @@ std::vector<DerivedTotal> BuildDerivedTotals() {
                 TaskOperations::kAll, true),
       TaskTotal("task.lost", "FAuxQtyLost", "FAuxQtyLoss", "FAuxQtyLost", TaskOperations::kAll,
                 false),
+      WorkInProcess("material_line.in_process", false),
+      WorkInProcess("material_line.in_process_aux", true),
   };
 }
 

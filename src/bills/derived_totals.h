@@ -28,11 +28,21 @@ struct DerivedTotal {
   std::string having;       // condition on a group of source rows ("" = every group)
   std::string document;     // bill number of a source row, to name the documents involved
   bool sources_required = false;
+  // Rows keyed by two columns (material list lines: FInterID and FEntryID): the second key column
+  // of `table` and the expression over the source rows naming it ("" = one key).
+  std::string_view entry_key = {};
+  std::string source_entry_key = {};
+  // Checked only when asked for (work in process: a running balance under today's settings).
+  bool opt_in = false;
 };
 
 // Every derived total the library defines, in a fixed order (operation totals first, then those
-// of dispatch entries, then those of production tasks).
+// of dispatch entries, then those of production tasks, then work in process of material lines).
 const std::vector<DerivedTotal>& DerivedTotals();
+
+// Work in process of material list lines (FWIPQty, or FWIPAuxQty when `auxiliary`) from the
+// issued quantity and the stored reports, under the settings in force (bills/derived_wip.cpp).
+DerivedTotal WorkInProcess(std::string_view name, bool auxiliary);
 
 // The rows of one source bill type `trans_type` in the move-number ledger SHMoveNoManage: per
 // operation `operation` and move number `move_no` of the source rows `from` ... `where`, FQty holds

@@ -35,11 +35,19 @@ constexpr size_t kIdsPerStatement = 500;
 std::string Text(std::string_view view) { return std::string(view); }
 
 // The source rows of `total` grouped by the row they name, with the recomputed value as FTotal.
+// A target keyed by two columns also names its second key, as FEntry.
+std::string SourceKeys(const DerivedTotal& total) {
+  return total.source_entry_key.empty() ? total.source_key
+                                        : total.source_key + ", " + total.source_entry_key;
+}
+
 std::string GroupedSources(const DerivedTotal& total) {
   std::string sql =
-      "select " + total.source_key + " as FKey, " + total.sum + " as FTotal " + total.from;
+      "select " + total.source_key + " as FKey, " +
+      (total.source_entry_key.empty() ? "" : total.source_entry_key + " as FEntry, ") + total.sum +
+      " as FTotal " + total.from;
   if (!total.where.empty()) sql += " where " + total.where;
-  sql += " group by " + total.source_key;
+  sql += " group by " + SourceKeys(total);
   if (!total.having.empty()) sql += " having " + total.having;
   return sql;
 }
@@ -50,14 +58,17 @@ std::string DriftedRows(const DerivedTotal& total) {
   const std::string column = "e." + Text(total.column);
   return " from " + Text(total.table) + " e " +
          (total.sources_required ? "inner join (" : "left join (") + GroupedSources(total) +
-         ") s on s.FKey = e." + Text(total.key) + " where IsNull(" + column +
-         ",0) <> IsNull(s.FTotal,0)";
+         ") s on s.FKey = e." + Text(total.key) +
+         (total.entry_key.empty() ? "" : " and s.FEntry = e." + Text(total.entry_key)) +
+         " where IsNull(" + column + ",0) <> IsNull(s.FTotal,0)";
 }
 
 std::string CheckStatement(const DerivedTotal& total) {
+  const std::string entry = total.entry_key.empty() ? "0" : "e." + Text(total.entry_key);
   return "select e." + Text(total.key) + " as FRowID, IsNull(e." + Text(total.column) +
-         ",0) as FStored, IsNull(s.FTotal,0) as FRecomputed" + DriftedRows(total) + " order by e." +
-         Text(total.key);
+         ",0) as FStored, IsNull(s.FTotal,0) as FRecomputed, " + entry + " as FEntryID" +
+         DriftedRows(total) + " order by e." + Text(total.key) +
+         (total.entry_key.empty() ? "" : ", " + entry);
 }
 
 std::string RepairStatement(const DerivedTotal& total) {
@@ -72,20 +83,22 @@ std::string DocumentStatement(const DerivedTotal& total, const std::vector<Drift
     if (!ids.empty()) ids += ",";
     ids += SqlNumber(drifts[i].row_id);
   }
-  std::string sql = "select " + total.source_key + " as FKey, " + total.document + " as FBillNo " +
-                    total.from + " where " + total.source_key + " in (" + ids + ")";
+  const std::string entry = total.source_entry_key.empty() ? "0" : total.source_entry_key;
+  std::string sql = "select " + total.source_key + " as FKey, " + total.document + " as FBillNo, " +
+                    entry + " as FEntry " + total.from + " where " + total.source_key + " in (" +
+                    ids + ")";
   if (!total.where.empty()) sql += " and " + total.where;
-  return sql + " group by " + total.source_key + ", " + total.document;
+  return sql + " group by " + SourceKeys(total) + ", " + total.document;
 }
 
 void NameDocuments(Connection& connection, const DerivedTotal& total, std::vector<Drift>& drifts) {
-  std::map<int32_t, Drift*> by_row;
-  for (Drift& drift : drifts) by_row[drift.row_id] = &drift;
+  std::map<std::pair<int32_t, int32_t>, Drift*> by_row;
+  for (Drift& drift : drifts) by_row[{drift.row_id, drift.entry_id}] = &drift;
   for (size_t first = 0; first < drifts.size(); first += kIdsPerStatement) {
     const size_t last = std::min(drifts.size(), first + kIdsPerStatement);
     RecordsetPtr rows = connection.Execute(DocumentStatement(total, drifts, first, last));
     for (const std::vector<Variant>& row : rows->Rows()) {
-      auto found = by_row.find(ValueOr(row[0], 0).AsLong());
+      auto found = by_row.find({ValueOr(row[0], 0).AsLong(), ValueOr(row[2], 0).AsLong()});
       if (found != by_row.end()) found->second->documents.push_back(row[1].ToText());
     }
   }
@@ -104,7 +117,8 @@ std::vector<Drift> CheckTotal(Connection& connection, const DerivedTotal& total)
                       .stored = row[1].AsDecimal(),
                       .recomputed = row[2].AsDecimal(),
                       .documents = {},
-                      .move_no = {}});
+                      .move_no = {},
+                      .entry_id = ValueOr(row[3], 0).AsLong()});
   }
   if (!drifts.empty()) NameDocuments(connection, total, drifts);
   return drifts;
@@ -202,6 +216,7 @@ std::vector<Drift> Verify(const std::string& connect_string, const VerifyOptions
     Connection connection;
     connection.Open(connect_string);
     for (const DerivedTotal& total : DerivedTotals()) {
+      if (total.opt_in && !options.work_in_process) continue;
       std::vector<Drift> drifts = CheckTotal(connection, total);
       if (drifts.empty()) continue;
       if (options.repair) {
@@ -247,11 +262,11 @@ RecordsetPtr DriftsAsRecordset(const std::vector<Drift>& drifts) {
       documents += document;
     }
     rows.push_back({drift.total, drift.table, drift.key_column, drift.row_id, drift.column,
-                    drift.move_no, drift.stored, drift.recomputed, documents});
+                    drift.move_no, drift.stored, drift.recomputed, documents, drift.entry_id});
   }
   return std::make_shared<Recordset>(
       std::vector<std::string>{"Total", "TableName", "KeyColumn", "RowID", "ColumnName", "MoveNo",
-                               "Stored", "Recomputed", "Documents"},
+                               "Stored", "Recomputed", "Documents", "EntryID"},
       std::move(rows));
 }
 

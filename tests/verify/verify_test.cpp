@@ -66,12 +66,42 @@ void AddChain(const TestDatabase& db) {
       "(51, 2, 1, 4, 3, 1, 0.25, 0)");
 }
 
+// Task 7 (8 planned, unit 3) has material list PB7: line 1 (item 40, 2 decimals) needs 4 and was
+// issued 4, line 2 (item 41, no decimals) needs 1 and was issued 1, both at operation 107 (oper 71,
+// sequence 10). Operation report OR57 finishes 3 there (two lines), task report MR67 finishes 2 on
+// the task. Reports consume (WIPDeductMode '1') in proportion: line 1 keeps 4 - 1.5 - 1 = 1.5,
+// line 2 keeps 1, each report's share of it (0.375, 0.25) rounding to 0 on its own.
+void AddWorkInProcess(const TestDatabase& db) {
+  db.Execute(
+      "UPDATE t_SystemProfile SET FValue = '1' WHERE FCategory = 'SH' AND FKey = "
+      "'WIPDeductMode'\n"
+      "INSERT INTO t_MeasureUnit (FItemID, FMeasureUnitID, FCoefficient) VALUES (3, 3, 1)\n"
+      "INSERT INTO t_ICItem (FItemID, FQtyDecimal) VALUES (40, 2), (41, 0)\n"
+      "INSERT INTO ICMO (FInterID, FBillNo, FItemID, FUnitID, FQty, FAuxQty) VALUES "
+      "(7, 'MO7', 5, 3, 8, 8)\n"
+      "INSERT INTO SHWorkBill (FInterID, FBillNo, FICMOInterID) VALUES (17, 'WB17', 7)\n"
+      "INSERT INTO SHWorkBillEntry (FInterID, FWBInterID, FEntryID, FOperID, FOperSN, "
+      "FAuxQtyFinish) VALUES (17, 107, 1, 71, 10, 3)\n"
+      "INSERT INTO PPBOM (FInterID, FBillNo, FICMOInterID) VALUES (1701, 'PB7', 7)\n"
+      "INSERT INTO PPBOMEntry (FInterID, FEntryID, FICMOInterID, FItemID, FUnitID, FOperID, "
+      "FOperSN, FQtyMust, FAuxQtyMust, FQtyScrap, FAuxQtyScrap, FStockQty, FAuxStockQty, FWIPQty, "
+      "FWIPAuxQty) VALUES (1701, 1, 7, 40, 3, 71, 10, 4, 4, 0.25, 0.25, 4, 4, 1.5, 1.5), "
+      "(1701, 2, 7, 41, 3, 71, 10, 1, 1, 0.125, 0.125, 1, 1, 1, 1)\n"
+      "INSERT INTO SHProcRptMain (FInterID, FBillNo, FICMOInterID, FWBInterID) VALUES "
+      "(57, 'OR57', 7, 107)\n"
+      "INSERT INTO SHProcRpt (FInterID, FEntryID, FAuxQtyFinish) VALUES (57, 1, 2), (57, 2, 1)\n"
+      "INSERT INTO ICMORpt (FInterID, FBillNo) VALUES (67, 'MR67')\n"
+      "INSERT INTO ICMORptEntry (FInterID, FEntryID, FSourceInterID, FQtyFinish) VALUES "
+      "(67, 1, 7, 2)");
+}
+
 // A drift as one line: "total row[/move number] stored -> recomputed [documents]".
 std::string Line(const Drift& d) {
   std::string documents;
   for (const std::string& text : d.documents) documents += (documents.empty() ? "" : ", ") + text;
   return d.total + " " + std::to_string(d.row_id) + (d.move_no.empty() ? "" : "/" + d.move_no) +
-         " " + d.stored.ToString() + " -> " + d.recomputed.ToString() + " [" + documents + "]";
+         (d.entry_id == 0 ? "" : "/" + std::to_string(d.entry_id)) + " " + d.stored.ToString() +
+         " -> " + d.recomputed.ToString() + " [" + documents + "]";
 }
 
 // Each total of the chain: its column, its row (entries 3xx, operations 1xx) and, edited to 3.25,
@@ -111,10 +141,17 @@ const Case kCases[] = {
     {"FAuxQtyScrap", 2, "task.scrapped 2 3.25 -> 0.5 [MR61]"},
     {"FAuxQtyForItem", 2, "task.material_scrapped 2 3.25 -> 0.25 [MR61]"},
     {"FAuxQtyLost", 2, "task.lost 2 3.25 -> 0.25 [MR61]"},
+    {"FWIPQty", 1701, "material_line.in_process 1701/1 3.25 -> 1.5 [MR67, OR57, PB7]"},
+    {"FWIPAuxQty", 1702, "material_line.in_process_aux 1701/2 3.25 -> 1 [MR67, OR57, PB7]"},
 };
 
-// Rows 1xx are operations, 3xx dispatch entries, below 100 production tasks.
+// Rows 1xx are operations, 3xx dispatch entries, 17xx the lines of material list 1701, below 100
+// production tasks.
 std::string Edit(const Case& c, const std::string& value) {
+  if (c.id > 1700) {
+    return std::string("UPDATE PPBOMEntry SET ") + c.column + " = " + value +
+           " WHERE FInterID = 1701 AND FEntryID = " + std::to_string(c.id - 1700);
+  }
   const char* target = c.id > 300   ? "ICTaskDispBillEntry SET %s WHERE FTaskDispInterID = "
                        : c.id > 100 ? "SHWorkBillEntry SET %s WHERE FWBInterID = "
                                     : "ICMO SET %s WHERE FInterID = ";
@@ -125,6 +162,7 @@ std::string Edit(const Case& c, const std::string& value) {
 TEST(VerifyTest, EachKindOfTotalEditedByHandIsFoundWithItsSourcesSumAndRepaired) {
   TestDatabase db;
   AddChain(db);
+  AddWorkInProcess(db);
   ASSERT_TRUE(Verify(db.connect_string()).empty());
   std::set<std::string> kinds;
   for (const Case& c : kCases) {
@@ -134,11 +172,12 @@ TEST(VerifyTest, EachKindOfTotalEditedByHandIsFoundWithItsSourcesSumAndRepaired)
   EXPECT_EQ(VerifiedTotals().size(), kinds.size() + 3);  // and the three ledger kinds
   for (const Case& c : kCases) {
     db.Execute(Edit(c, "3.25"));
-    std::vector<Drift> drifts = Verify(db.connect_string(), {.repair = true});
+    std::vector<Drift> drifts =
+        Verify(db.connect_string(), {.repair = true, .work_in_process = true});
     ASSERT_EQ(drifts.size(), 1u) << c.drift;
     EXPECT_EQ(Line(drifts[0]), c.drift);
     EXPECT_EQ(drifts[0].column, c.column);
-    EXPECT_TRUE(Verify(db.connect_string()).empty()) << c.drift;
+    EXPECT_TRUE(Verify(db.connect_string(), {.work_in_process = true}).empty()) << c.drift;
   }
 }
 
@@ -233,6 +272,39 @@ TEST(VerifyTest, TotalsWithoutSourcesAreZeroUnlessTheFloorPostsThem) {
   drifts = Verify(db.connect_string());
   ASSERT_EQ(drifts.size(), 2u);
   EXPECT_EQ(Line(drifts[1]), "operation.finished 101 10 -> 6 [OR51]");
+}
+
+// Work in process follows the settings in force: by standard usage each report consumes its
+// quantity times the line's usage; where receipts consume (WIPDeductMode '0') a task that
+// received nothing keeps what was issued, and one that received something is not defined.
+TEST(VerifyTest, WorkInProcessFollowsTheSettingsInForce) {
+  const VerifyOptions kWip{.work_in_process = true};
+  TestDatabase db;
+  AddChain(db);
+  AddWorkInProcess(db);
+  ASSERT_TRUE(Verify(db.connect_string(), kWip).empty());
+  // Unless asked for, work in process is not read.
+  db.Execute("UPDATE PPBOMEntry SET FWIPQty = 0");
+  EXPECT_TRUE(Verify(db.connect_string()).empty());
+  db.Execute("UPDATE PPBOMEntry SET FWIPQty = 1.5 WHERE FEntryID = 1");
+  db.Execute("UPDATE PPBOMEntry SET FWIPQty = 1 WHERE FEntryID = 2");
+  // Line 1: 4 - 3 x 0.25 - 2 x 0.25; line 2: 0.375 and 0.25 round to 0 each.
+  db.Execute("UPDATE t_SystemProfile SET FValue = '1' WHERE FKey = 'BACKFLUSH_STANDARD'");
+  std::vector<std::string> lines;
+  for (const Drift& d : Verify(db.connect_string(), {.repair = true, .work_in_process = true}))
+    lines.push_back(Line(d));
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "material_line.in_process 1701/1 1.5 -> 2.75 [MR67, OR57, PB7]",
+                       "material_line.in_process_aux 1701/1 1.5 -> 2.75 [MR67, OR57, PB7]"}));
+
+  db.Execute("UPDATE t_SystemProfile SET FValue = '0' WHERE FKey = 'WIPDeductMode'");
+  lines.clear();
+  for (const Drift& d : Verify(db.connect_string(), kWip)) lines.push_back(Line(d));
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{"material_line.in_process 1701/1 2.75 -> 4 [PB7]",
+                                      "material_line.in_process_aux 1701/1 2.75 -> 4 [PB7]"}));
+  db.Execute("UPDATE ICMO SET FStockQty = 1 WHERE FInterID = 7");
+  EXPECT_TRUE(Verify(db.connect_string(), kWip).empty());
 }
 
 }  // namespace

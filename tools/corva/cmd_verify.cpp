@@ -20,6 +20,7 @@ namespace {
 struct VerifyCommandOptions {
   std::string db;
   bool repair = false;
+  bool work_in_process = false;
   bool json = false;
 };
 
@@ -50,6 +51,7 @@ void PrintJson(const std::vector<Drift>& drifts, bool repaired) {
                              {"recomputed", drift.recomputed.ToString()},
                              {"documents", drift.documents}});
     if (!drift.move_no.empty()) out["drifts"].back()["move_no"] = drift.move_no;
+    if (drift.entry_id != 0) out["drifts"].back()["entry_id"] = drift.entry_id;
   }
   std::printf("%s\n", out.dump(2).c_str());
 }
@@ -69,8 +71,13 @@ void PrintText(const std::vector<Drift>& drifts, bool repaired) {
   if (ledger) columns.insert(columns.begin() + 2, "Move no");
   std::vector<std::vector<Variant>> rows;
   for (const Drift& drift : drifts) {
-    rows.push_back({drift.table, drift.row_id, drift.column, drift.stored, drift.recomputed,
-                    Joined(drift.documents)});
+    // A material list line is named by its list and line: "1101/2".
+    const Variant row =
+        drift.entry_id == 0
+            ? Variant(drift.row_id)
+            : Variant(std::to_string(drift.row_id) + "/" + std::to_string(drift.entry_id));
+    rows.push_back(
+        {drift.table, row, drift.column, drift.stored, drift.recomputed, Joined(drift.documents)});
     if (ledger) rows.back().insert(rows.back().begin() + 2, drift.move_no);
   }
   std::printf("%zu total%s disagree%s with %s sources (%zu kinds checked):\n", drifts.size(),
@@ -88,7 +95,8 @@ void PrintText(const std::vector<Drift>& drifts, bool repaired) {
 int RunVerify(const VerifyCommandOptions& options) {
   std::vector<Drift> drifts;
   try {
-    drifts = Verify(ConnectStringFor(options.db), {.repair = options.repair});
+    drifts = Verify(ConnectStringFor(options.db),
+                    {.repair = options.repair, .work_in_process = options.work_in_process});
   } catch (const Error& error) {
     std::fflush(stdout);
     std::fprintf(stderr, "corva verify: %s\n", ErrorLine(error).c_str());
@@ -118,6 +126,8 @@ void AddVerifyCommand(CLI::App& app, int* exit_code) {
       "one that disagrees (exit 0 consistent, 1 drift found, 2 database unreadable)");
   command->add_option("DB", options->db, "Path of an embedded database, or a connection string")
       ->required();
+  command->add_flag("--wip", options->work_in_process,
+                    "also check work in process of material list lines");
   command->add_flag("--repair", options->repair,
                     "Rewrite the drifted totals with their recomputed values, in one transaction "
                     "(still exit 1 when drift was found and repaired)");

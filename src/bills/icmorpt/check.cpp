@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bills/icmorpt/cls_m_icmo_rpt.h"
+#include "bills/icmorpt/task_report_wip.h"
 #include "bills/task_totals.h"
 #include "corva/decimal.h"
 #include "corva/recordset.h"
@@ -136,14 +137,12 @@ void AppendWipBlock(std::vector<std::string>& sql, int32_t report, int32_t optio
   // Standard usage: X in the base unit.
   const std::string x_base = is_new ? "@FQtyFinish" : "(" + diff + ")*@MeasureUnitRatio";
   auto proportional = [&](const char* wip, const char* must) {
-    return std::string("u1.") + wip + "=isnull(u1." + wip + ",0)" + sign + "ISNULL(ROUND(" + x +
-           "*u1." + must + "/" + planned + ",t1.FQtyDecimal),0)";
+    return std::string("u1.") + wip + "=isnull(u1." + wip + ",0)" + sign +
+           icmorpt::WipShareProportional(x, must, planned);
   };
   auto standard = [&](const char* wip, const char* usage) {
-    return std::string("u1.") + wip + "=isnull(u1." + wip + ",0)" + sign + "ISNULL(ROUND(" +
-           x_base + "*u1." + usage +
-           "/(case when isnull(t10.FCoefficient,0)=0 then 1 else t10.FCoefficient end)"
-           ",t1.FQtyDecimal),0)";
+    return std::string("u1.") + wip + "=isnull(u1." + wip + ",0)" + sign +
+           icmorpt::WipShareStandard(x_base, usage);
   };
   sql.insert(sql.end(), {
                             "declare @WIPDeductMode nvarchar(255)",
@@ -167,7 +166,7 @@ void AppendWipBlock(std::vector<std::string>& sql, int32_t report, int32_t optio
       " from PPBOMEntry u1 inner join ICMO v1 on u1.FICMOInterID=v1.FInterID"
       " inner join t_ICItem t1 on u1.FItemID=t1.FItemID";
   const std::string where =
-      " where v1.FInterID=@lngICMOInterID and u1.FMaterielType=371 and u1.FQtyMust>0";
+      " where v1.FInterID=@lngICMOInterID and " + std::string(icmorpt::kWipLinesConsumed);
   sql.insert(sql.end(), {
                             "if @BACKFLUSH_STANDARD='0'",
                             "Update u1 set " + proportional("FWIPQty", "FQtyMust") + "," +

@@ -56,8 +56,6 @@ std::string Join(std::initializer_list<std::string_view> head,
 // (BACKFLUSH_STANDARD '0'), or by the line's standard usage per unit. `x_join` joins what `x`
 // reads ("" when it is a number). `symbol` 1 consumes, -1 gives back.
 std::string WipBlock(const std::string& x, std::string_view x_join, std::string_view symbol) {
-  const std::string coefficient =
-      "(case when isnull(t10.FCoefficient,0)=0 then 1 else t10.FCoefficient end)";
   std::string text = Lines({
       " Declare @WIPDeductMode varchar(10)",
       " Declare @BACKFLUSH_STANDARD varchar(10)",
@@ -70,32 +68,30 @@ std::string WipBlock(const std::string& x, std::string_view x_join, std::string_
       "and FKey='BACKFLUSH_STANDARD'",
       " set @FSymbol=" + std::string(symbol),
       " if @BACKFLUSH_STANDARD='0'",
-      " Update u1 set u1.FWIPQty=isnull(FWIPQty,0)-@FSymbol*ISNULL(ROUND((" + x + "*" +
-          coefficient + "/cast(v1.Fqty as float))*cast(u1.FQtyMust as float),t1.FQtyDecimal),0)",
-      " ,u1.FWIPAuxQty=isnull(FWIPAuxQty,0)-@FSymbol*ISNULL(ROUND((" + x + "*" + coefficient +
-          "/cast(v1.Fqty as float))*cast(u1.FAuxQtyMust as float),t1.FQtyDecimal),0)",
+      " Update u1 set u1.FWIPQty=isnull(FWIPQty,0)-@FSymbol*" +
+          WipShareProportional(x, kWipTaskUnitCoefficient, "FQtyMust"),
+      " ,u1.FWIPAuxQty=isnull(FWIPAuxQty,0)-@FSymbol*" +
+          WipShareProportional(x, kWipTaskUnitCoefficient, "FAuxQtyMust"),
       " from PPBOMENTRY u1 join ICMO v1 on u1.FICMOInterID=v1.FInterID",
       " join t_MeasureUnit t10 on v1.FUnitID=t10.FMeasureUnitID",
-      " join SHWorkBillEntry m1 on u1.FOperID=m1.FOperID and u1.FOperSN=m1.FOperSN",
+      " join SHWorkBillEntry m1 on " + std::string(kWipLineAtOperation),
       " join t_ICItem t1 on u1.FItemID=t1.FItemID",
   });
   if (!x_join.empty()) text += Lines({x_join});
   text += Lines({
-      " where u1.FICMOInterID=@FICMOinterID and u1.FMaterielType=371 and u1.FQtyMust>0 and "
-      "m1.FWBInterID=@FWBInterID",
+      " where u1.FICMOInterID=@FICMOinterID and " + std::string(kWipLinesConsumed) +
+          " and m1.FWBInterID=@FWBInterID",
       " else",
-      " Update u1 set u1.FWIPQty=isnull(FWIPQty,0)-@FSymbol*ISNULL(ROUND(" + x +
-          "*cast(u1.FQtyScrap as float),t1.FQtyDecimal),0)",
-      " ,u1.FWIPAuxQty=isnull(FWIPAuxQty,0)-@FSymbol*ISNULL(ROUND(" + x +
-          "*cast(u1.FAuxQtyScrap as float),t1.FQtyDecimal),0)",
+      " Update u1 set u1.FWIPQty=isnull(FWIPQty,0)-@FSymbol*" + WipShareStandard(x, "FQtyScrap"),
+      " ,u1.FWIPAuxQty=isnull(FWIPAuxQty,0)-@FSymbol*" + WipShareStandard(x, "FAuxQtyScrap"),
       " from PPBOMENTRY u1 join ICMO v1 on u1.FICMOInterID=v1.FInterID",
-      " join SHWorkBillEntry m1 on u1.FOperID=m1.FOperID and u1.FOperSN=m1.FOperSN",
+      " join SHWorkBillEntry m1 on " + std::string(kWipLineAtOperation),
       " join t_ICItem t1 on u1.FItemID=t1.FItemID",
   });
   if (!x_join.empty()) text += Lines({x_join});
   text += Lines({
-      " where u1.FICMOInterID=@FICMOinterID and u1.FMaterielType=371 and u1.FQtyMust>0 and "
-      "m1.FWBInterID=@FWBInterID",
+      " where u1.FICMOInterID=@FICMOinterID and " + std::string(kWipLinesConsumed) +
+          " and m1.FWBInterID=@FWBInterID",
       " end",
   });
   return text;
@@ -221,6 +217,18 @@ std::string GetICMOTotalsSql() {
       " group by s2.FICMOinterID) t2 on t1.FInterID=t2.FICMOinterID",
       " End ",
   });
+}
+
+std::string WipShareProportional(std::string_view x, std::string_view coefficient,
+                                 std::string_view column) {
+  return "ISNULL(ROUND((" + std::string(x) + "*" + std::string(coefficient) +
+         "/cast(v1.Fqty as float))*cast(u1." + std::string(column) +
+         " as float),t1.FQtyDecimal),0)";
+}
+
+std::string WipShareStandard(std::string_view x, std::string_view column) {
+  return "ISNULL(ROUND(" + std::string(x) + "*cast(u1." + std::string(column) +
+         " as float),t1.FQtyDecimal),0)";
 }
 
 std::string GetWIPDeductSql() {

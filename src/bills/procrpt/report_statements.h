@@ -58,6 +58,23 @@ std::string GetWorkBillTotalsSql(bool exclude);
 // work bill, its start and finish dates and its times (in hours) from all its operations.
 std::string GetICMOTotalsSql();
 
+// What quantity `x` (finished, the task's unit) of a report consumes from material line u1 of task
+// v1 (item t1): in proportion to the line's required quantity over the task's planned one, through
+// the task unit's coefficient `coefficient` (BACKFLUSH_STANDARD '0'), or by the line's standard
+// usage per unit (any other value). `column` is the line's required or usage column ("FQtyMust",
+// "FAuxQtyScrap", ...). Each share is rounded on its own, in float, to the material's decimals.
+std::string WipShareProportional(std::string_view x, std::string_view coefficient,
+                                 std::string_view column);
+std::string WipShareStandard(std::string_view x, std::string_view column);
+// The task unit's coefficient (t_MeasureUnit t10), 1 when it is 0.
+inline constexpr std::string_view kWipTaskUnitCoefficient =
+    "(case when isnull(t10.FCoefficient,0)=0 then 1 else t10.FCoefficient end)";
+// The material lines u1 a report on operation m1 consumes: ordinary material required by the task
+// and used at that operation (same operation and sequence number).
+inline constexpr std::string_view kWipLinesConsumed = "u1.FMaterielType=371 and u1.FQtyMust>0";
+inline constexpr std::string_view kWipLineAtOperation =
+    "u1.FOperID=m1.FOperID and u1.FOperSN=m1.FOperSN";
+
 // Work in process of the task's material lines at the operation (only under "SH" WIPDeductMode
 // '1'), consumed by the report's whole finished quantity.
 std::string GetWIPDeductSql();

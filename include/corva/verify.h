@@ -39,10 +39,11 @@ struct VerifyOptions {
   // calling thread's corva::TransactionScope when there is one, else one of its own committed
   // before Verify returns). Without it nothing is written.
   bool repair = false;
-  // Check (and repair) work in process of material list lines too. It is opt-in: a site that
-  // changed its WIPDeductMode or BACKFLUSH_STANDARD, or corrected work in process after a count,
-  // sees every such line named (docs/verify.md lists how the rules leave it different).
-  bool work_in_process = false;
+  // Check (and repair) work in process of material list lines too. A site that changed its
+  // WIPDeductMode or BACKFLUSH_STANDARD within the period, or corrected work in process after a
+  // count, sees such lines named (docs/verify.md lists how the rules leave it different) and may
+  // leave them out until its next count.
+  bool work_in_process = true;
 };
 
 // Checks every derived total of the database at `connect_string` (any string

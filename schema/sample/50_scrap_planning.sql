@@ -8,7 +8,7 @@
 
 -- Production task 1003: 40 desk lamps, released, its material issued: 5.5 kg of steel for the
 -- 5 kg needed, 40 shades; the bases are backflushed when lamps are received, so none is issued
--- yet (the task stands partly issued).
+-- yet (the task stands partly issued). What was issued is all still in process.
 INSERT INTO ICMO
   (FInterID, FBillNo, FItemID, FUnitID, FAuxQty, FQty, FStatus, FWorkShop, FPlanCommitDate,
    FStartDate, FFinishDate, FAuxInHighLimitQty, FAuxInLowLimitQty, FStockFlag)
@@ -19,12 +19,13 @@ INSERT INTO PPBOM (FInterID, FBillNo, FICMOInterID, FItemID, FStatus)
 INSERT INTO PPBOMEntry
   (FInterID, FEntryID, FICMOInterID, FItemID, FUnitID, FOperID, FOperSN, FStockID,
    FAuxQtyScrap, FQtyScrap, FAuxQtyMust, FQtyMust, FAuxStockQty, FStockQty,
-   FSelDisCardQty, FDiscardAuxQty, FDisCardQty)
-  VALUES (1103, 1, 1003, 304, 3, 801, 10, 401, 0.125, 0.125, 5, 5, 5.5, 5.5, 1.25, 1.25, 1.25)
+   FWIPAuxQty, FWIPQty, FSelDisCardQty, FDiscardAuxQty, FDisCardQty)
+  VALUES (1103, 1, 1003, 304, 3, 801, 10, 401, 0.125, 0.125, 5, 5, 5.5, 5.5, 5.5, 5.5, 1.25, 1.25,
+          1.25)
 INSERT INTO PPBOMEntry
   (FInterID, FEntryID, FICMOInterID, FItemID, FUnitID, FOperID, FOperSN, FStockID,
-   FAuxQtyScrap, FQtyScrap, FAuxQtyMust, FQtyMust, FAuxStockQty, FStockQty)
-  VALUES (1103, 2, 1003, 302, 1, 803, 30, 401, 1, 1, 40, 40, 40, 40)
+   FAuxQtyScrap, FQtyScrap, FAuxQtyMust, FQtyMust, FAuxStockQty, FStockQty, FWIPAuxQty, FWIPQty)
+  VALUES (1103, 2, 1003, 302, 1, 803, 30, 401, 1, 1, 40, 40, 40, 40, 40, 40)
 INSERT INTO PPBOMEntry
   (FInterID, FEntryID, FICMOInterID, FItemID, FUnitID, FOperID, FOperSN, FStockID,
    FAuxQtyScrap, FQtyScrap, FAuxQtyMust, FQtyMust, FBackFlush)

@@ -20,7 +20,7 @@ namespace {
 struct VerifyCommandOptions {
   std::string db;
   bool repair = false;
-  bool work_in_process = false;
+  bool work_in_process = true;
   bool json = false;
 };
 
@@ -126,8 +126,9 @@ void AddVerifyCommand(CLI::App& app, int* exit_code) {
       "one that disagrees (exit 0 consistent, 1 drift found, 2 database unreadable)");
   command->add_option("DB", options->db, "Path of an embedded database, or a connection string")
       ->required();
-  command->add_flag("--wip", options->work_in_process,
-                    "also check work in process of material list lines");
+  command->add_flag("!--no-wip", options->work_in_process,
+                    "Leave work in process of material list lines out (for a site that changed its "
+                    "work-in-process settings since its last count)");
   command->add_flag("--repair", options->repair,
                     "Rewrite the drifted totals with their recomputed values, in one transaction "
                     "(still exit 1 when drift was found and repaired)");

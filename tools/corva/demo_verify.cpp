@@ -28,10 +28,14 @@ void WalkVerify(DemoSession& demo) {
   std::vector<Drift> left = Verify(demo.connect_string());
   PrintDrifts(demo, left);
   if (!left.empty()) {
-    // The walk leaves one by design: deleting OR2 re-totalled the report ledger row of MV-02
-    // while OR2 was still stored, so the row keeps its 42 with no report behind it.
-    demo.Say("The rules leave this by design: OR2's delete rebuilt its move number's ledger row");
-    demo.Say("while OR2 was still stored (docs/verify.md lists such cases). The site repairs it:");
+    // The walk leaves these by design: deleting OR2 re-totalled the report ledger row of MV-02
+    // while OR2 was still stored, so the row keeps its 42 with no report behind it; and the
+    // steel's work in process was consumed by reports while WIPDeductMode was 1, then the site
+    // went back to 0, under which the check defines it from the issues and receipts only.
+    demo.Say("The walk leaves these by design (docs/verify.md lists such cases): OR2's delete");
+    demo.Say("rebuilt its move number's ledger row while OR2 was still stored, and the reports");
+    demo.Say("consumed steel in process under WIPDeductMode 1 before the site went back to 0,");
+    demo.Say("which the check reads as it is now. The site repairs them after its count:");
     PrintDrifts(demo, Verify(demo.connect_string(), {.repair = true}));
     PrintDrifts(demo, Verify(demo.connect_string()));
   }

@@ -4,10 +4,10 @@
 // writing nothing) and the period control with the default system information component.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "bills/bills_test_util.h"
 #include "corva/corva.h"
 #include "host/registry.h"
 #include "support/test_db.h"
@@ -20,6 +20,7 @@ using corva::DictionaryPtr;
 using corva::MakeDictionary;
 using corva::Variant;
 using corva::testing::TestDatabase;
+using test_util::Rows;
 
 constexpr char kProgID[] = "CorvaMSHTransBills.clsMICMORpt";
 constexpr int kChecker = 9;
@@ -59,17 +60,6 @@ void AddLine(const TestDatabase& db, int report, int entry, int task, const std:
       more_columns + ") SELECT " + std::to_string(report) + ", " + std::to_string(entry) + ", " +
       std::to_string(task) + ", FUnitID, " + finish + ", " + pass + more_values +
       " FROM ICMO WHERE FInterID = " + std::to_string(task));
-}
-
-std::string Rows(const TestDatabase& db, const std::string& sql) {
-  std::string text;
-  for (corva::RecordsetPtr rows = db.Query(sql); !rows->Eof(); rows->MoveNext()) {
-    if (!text.empty()) text += " ";
-    for (int i = 0; i < rows->FieldCount(); ++i) {
-      text += (i > 0 ? "/" : "") + corva::ValueOr(rows->Fields(i), "-").AsString();
-    }
-  }
-  return text;
 }
 
 // "finished/passed/scrapped/for-item/lost base-finished/base-passed" of a task.
@@ -116,10 +106,8 @@ Outcome Call(const std::string& op, std::vector<Variant> args) {
 // EndSave of `report`; with `changes` a modified report (SaveVect(2) = its "FExtDataDict").
 // Returns ReturnMsg, after checking that result, vote and "SaveRetCode" agree.
 std::string EndSave(const std::string& dsn, int report, DictionaryPtr changes = nullptr) {
-  DictionaryPtr header = MakeDictionary();
-  header->SetValue("FInterID", report);
-  corva::VectorPtr save_vect = corva::MakeVector();
-  save_vect->Add(header);
+  corva::VectorPtr save_vect = test_util::SaveVect(report);
+  DictionaryPtr header = test_util::Header(save_vect);
   if (changes) save_vect->Add(changes);
   Outcome saved = Call("EndSave", {dsn, save_vect, std::string("keep")});
   EXPECT_EQ(saved.doomed, !saved.result);
@@ -244,29 +232,24 @@ TEST(ICMORptCheckTest, CheckThenUncheckLeavesTaskAndWorkInProcessAsTheyWere) {
   EXPECT_EQ(Wip(db), "280/28");
   const std::string task = Quantities(db, 1) + DatesAndHours(db, 1);
 
-  corva::SqlTrace::EnableProcess(true);
-  corva::SqlTrace::Clear();
-  EXPECT_EQ(CheckReport(db.dsn(), 5, 0), "");
-  EXPECT_EQ(Rows(db,
-                 "SELECT FStatus, FCheckerID, CONVERT(varchar(10), FCheckDate, 120) FROM "
-                 "ICMORpt"),
-            "1/9/2026-03-05");
-  EXPECT_EQ(Wip(db), "160/16");
-  EXPECT_EQ(CheckReport(db.dsn(), 5, 1), "");
+  std::vector<std::string> sent = test_util::Sent([&] {
+    EXPECT_EQ(CheckReport(db.dsn(), 5, 0), "");
+    EXPECT_EQ(Rows(db,
+                   "SELECT FStatus, FCheckerID, CONVERT(varchar(10), FCheckDate, 120) FROM "
+                   "ICMORpt"),
+              "1/9/2026-03-05");
+    EXPECT_EQ(Wip(db), "160/16");
+    EXPECT_EQ(CheckReport(db.dsn(), 5, 1), "");
+  });
   EXPECT_EQ(Rows(db, "SELECT FStatus, FCheckerID, FCheckDate FROM ICMORpt"), "0/-/-");
   EXPECT_EQ(Wip(db), "280/28");
   EXPECT_EQ(Quantities(db, 1) + DatesAndHours(db, 1), task);
-  std::vector<std::string> sent;
-  for (const corva::TraceEntry& entry : corva::SqlTrace::Entries()) sent.push_back(entry.sql);
-  corva::SqlTrace::EnableProcess(false);
-  EXPECT_NE(std::find(sent.begin(), sent.end(),
-                      "Update ICMORpt Set FCheckerID = 9,FCheckDate = '2026-03-05',FStatus = 1 "
-                      "Where FInterID = 5"),
-            sent.end());
-  EXPECT_NE(std::find(sent.begin(), sent.end(),
-                      "Update ICMORpt Set FCheckerID = NULL,FCheckDate = NULL,FStatus = 0 Where "
-                      "FInterID = 5"),
-            sent.end());
+  EXPECT_TRUE(test_util::Contains(sent,
+                                  "Update ICMORpt Set FCheckerID = 9,FCheckDate = '2026-03-05',"
+                                  "FStatus = 1 Where FInterID = 5"));
+  EXPECT_TRUE(test_util::Contains(sent,
+                                  "Update ICMORpt Set FCheckerID = NULL,FCheckDate = NULL,FStatus "
+                                  "= 0 Where FInterID = 5"));
 
   // Standard usage per piece: 60 pieces x 2 in the base unit, x 0.25 in the line's own unit,
   // each over the task unit's coefficient 10.

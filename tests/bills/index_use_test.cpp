@@ -9,9 +9,11 @@
 #include <map>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bills/bills_test_util.h"
 #include "corva/corva.h"
 #include "support/test_db.h"
 #include "tsql/engine.h"
@@ -25,6 +27,7 @@ using corva::MakeVector;
 using corva::TransactionScope;
 using corva::Variant;
 using corva::testing::TestDatabase;
+using test_util::SaveVect;
 
 constexpr char kWorkBill[] = "CorvaMSHTransBills.clsMWorkBill";
 constexpr char kTaskDisp[] = "CorvaMSHTransBills.clsMTaskDispBill";
@@ -33,45 +36,19 @@ constexpr int kUser = 16394;
 
 // Tables that grow with the production tasks and the documents below them (lower case). Master
 // data (items, units, work centres, calendars) and settings grow with the site, not with its work.
-const std::set<std::string> kGrowingTables = {
-    "icmo",
-    "ppbom",
-    "ppbomentry",
-    "shworkbill",
-    "shworkbillentry",
-    "ictaskdispbill",
-    "ictaskdispbillentry",
-    "icopershift",
-    "shmovenomanage",
-    "shprocrptmain",
-    "shprocrpt",
-    "icshop_flowcardentry",
-    "icmorpt",
-    "icmorptentry",
-    "icstockbill",
-    "icstockbillentry",
-    "icstockbill_2",
-    "icstockbillentry_2",
-    "icstockbill_24",
-    "icstockbillentry_24",
-    "icstockbill_28",
-    "icstockbillentry_28",
-    "icstockbill_41",
-    "icstockbillentry_41",
-    "icstjgbill",
-    "icstjgbillentry",
-    "icitemscrap",
-    "icitemscrapentry",
-    "qmicmockrequest",
-    "qm_qualitycheckentry",
-    "seorder",
-    "seorderentry",
-    "pporder",
-    "pporderentry",
-    "icmrpinfo",
-    "icmrpresult",
-    "icsubcontractentry",
-};
+const std::set<std::string> kGrowingTables = [] {
+  std::istringstream names(
+      "icmo ppbom ppbomentry shworkbill shworkbillentry ictaskdispbill ictaskdispbillentry "
+      "icopershift shmovenomanage shprocrptmain shprocrpt icshop_flowcardentry icmorpt "
+      "icmorptentry icstockbill icstockbillentry icstockbill_2 icstockbillentry_2 "
+      "icstockbill_24 icstockbillentry_24 icstockbill_28 icstockbillentry_28 icstockbill_41 "
+      "icstockbillentry_41 icstjgbill icstjgbillentry icitemscrap icitemscrapentry "
+      "qmicmockrequest qm_qualitycheckentry seorder seorderentry pporder pporderentry "
+      "icmrpinfo icmrpresult icsubcontractentry");
+  std::set<std::string> tables;
+  for (std::string name; names >> name;) tables.insert(name);
+  return tables;
+}();
 
 struct Scan {
   std::string sql;
@@ -125,14 +102,6 @@ class ScanWatch {
 
 Variant Call(const char* progid, const char* method, std::vector<Variant> args) {
   return CreateObject(progid)->Invoke(method, args);
-}
-
-corva::VectorPtr SaveVect(int bill) {
-  corva::DictionaryPtr header = MakeDictionary();
-  header->SetValue("FInterID", bill);
-  corva::VectorPtr v = MakeVector();
-  v->Add(header);
-  return v;
 }
 
 // CheckTaskDispBill of one entry (`bill` 0) or a whole bill: `undo` 0/1, `process` 1 check, 2

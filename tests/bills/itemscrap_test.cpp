@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "bills/bills_test_util.h"
 #include "corva/corva.h"
 #include "support/test_db.h"
 
@@ -59,11 +60,9 @@ std::string SaveScrap(const TestDatabase& db, int bill,
         "\nUPDATE PPBOMEntry SET FSelDisCardQty = FSelDisCardQty + " + Variant(qty).AsString() +
         where);
   }
-  corva::DictionaryPtr header = corva::MakeDictionary();
-  header->SetValue("FinteriD", bill);
+  corva::VectorPtr save_vect = test_util::SaveVect(bill, "FinteriD");
+  corva::DictionaryPtr header = test_util::Header(save_vect);
   header->SetValue("FTypeID", type);
-  corva::VectorPtr save_vect = corva::MakeVector();
-  save_vect->Add(header);
   std::vector<Variant> args{db.dsn(), save_vect, std::string("keep")};
   bool ok = CreateObject(kProgID)->Invoke("EndSave", args).AsBool();
   std::string outcome = Variant(ok).AsString() + " " + args[2].AsString() +

@@ -5,11 +5,10 @@
 // close of a finished out operation and the move-number ledger.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "bills/bills_test_util.h"
 #include "corva/corva.h"
 #include "support/test_db.h"
 
@@ -20,6 +19,7 @@ using corva::CreateObject;
 using corva::TransactionScope;
 using corva::Variant;
 using corva::testing::TestDatabase;
+using test_util::Sent;
 
 constexpr char kProgID[] = "CorvaMSHTransBills.clsMOperShift";
 constexpr int kCut = 101;  // work bill 10: cut (row 1), weld (row 2), paint (row 3)
@@ -110,10 +110,8 @@ struct Outcome {
 
 // EndSave of bill `id` in a transaction of its own, as the host saves.
 Outcome EndSave(const std::string& dsn, int id) {
-  corva::DictionaryPtr header = corva::MakeDictionary();
-  header->SetValue("FInterID", id);
-  corva::VectorPtr save_vect = corva::MakeVector();
-  save_vect->Add(header);
+  corva::VectorPtr save_vect = test_util::SaveVect(id);
+  corva::DictionaryPtr header = test_util::Header(save_vect);
   TransactionScope tx;
   std::vector<Variant> args{dsn, save_vect, std::string("keep")};
   bool ok = CreateObject(kProgID)->Invoke("EndSave", args).AsBool();
@@ -156,21 +154,9 @@ std::string Refused(const Outcome& outcome) {
   return outcome.message;
 }
 
-// The batches sent while `action` runs.
-std::vector<std::string> Sent(const std::function<void()>& action) {
-  corva::SqlTrace::EnableProcess(true);
-  corva::SqlTrace::Clear();
-  action();
-  corva::SqlTrace::EnableProcess(false);
-  std::vector<std::string> batches;
-  for (const corva::TraceEntry& entry : corva::SqlTrace::Entries()) batches.push_back(entry.sql);
-  return batches;
-}
-
+// Whether a batch of `batches` holds `text`.
 bool Contains(const std::vector<std::string>& batches, const std::string& text) {
-  return std::any_of(batches.begin(), batches.end(), [&](const std::string& batch) {
-    return batch.find(text) != std::string::npos;
-  });
+  return test_util::Contains(batches, text, true);
 }
 
 TEST(OperShiftSaveTest, EachShiftTypeTotalsIntoItsOperations) {

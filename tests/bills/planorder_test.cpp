@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bills/bills_test_util.h"
 #include "corva/corva.h"
 #include "support/test_db.h"
 
@@ -42,14 +43,12 @@ void AddRow(const TestDatabase& db, int bill, int entry, int order, double qty =
 // the header's other keys are "FAuxReleasedQty", "FromManual", "FromSystem" when not Empty.
 bool Save(const TestDatabase& db, const std::string& op, int bill, Variant released = 0,
           Variant manual = Variant(), Variant kind = Variant()) {
-  corva::DictionaryPtr header = corva::MakeDictionary();
-  header->SetValue("FInterID", bill);
+  corva::VectorPtr save_vect = test_util::SaveVect(bill);
+  corva::DictionaryPtr header = test_util::Header(save_vect);
   for (auto [key, value] : {std::pair<const char*, Variant>{"FAuxReleasedQty", released},
                             {"FromManual", manual},
                             {"FromSystem", kind}})
     if (!value.IsEmpty()) header->SetValue(key, value);
-  corva::VectorPtr save_vect = corva::MakeVector();
-  save_vect->Add(header);
   std::vector<Variant> args{db.dsn(), save_vect, std::string("keep")};
   bool ok = corva::CreateObject("CorvaMSHTransBills.clsMPlanOrder")->Invoke(op, args).AsBool();
   EXPECT_EQ(args[2].AsString(), "keep");  // neither touches the message

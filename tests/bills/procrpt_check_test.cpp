@@ -46,9 +46,9 @@ Outcome Delete(const TestDatabase& db, int id) {
 // process, preparation hours of the task.
 std::string Everything(const TestDatabase& db) {
   return EntryTotals(db, kCutEntry) + " " + OperationTotals(db, kCut) + " " +
-         Row(db,
-             "SELECT FAuxQtyFinish, CONVERT(varchar(10), FStartDate, 120), FHRReadyTime FROM "
-             "ICMO") +
+         Rows(db,
+              "SELECT FAuxQtyFinish, CONVERT(varchar(10), FStartDate, 120), FHRReadyTime FROM "
+              "ICMO") +
          " " + Wip(db);
 }
 
@@ -74,7 +74,7 @@ TEST(ProcRptCheckTest, CheckThenUncheckBringsEveryTotalBack) {
   // Unchecking the only checked report zeroes the lines, though report 2 is still there.
   ASSERT_TRUE(Check(db, 1, 1).ok);
   EXPECT_EQ(Everything(db), "0/0/0 0/0/0 0/-/0 15/7.5");
-  EXPECT_EQ(Row(db, "SELECT FWorkStartDate FROM ICTaskDispBillEntry WHERE FTaskDispInterID = 301"),
+  EXPECT_EQ(Rows(db, "SELECT FWorkStartDate FROM ICTaskDispBillEntry WHERE FTaskDispInterID = 301"),
             "-");
   EXPECT_EQ(Ledger(db, kCut), "");
   // Checking it again with its save consumes its work in process once more.
@@ -90,21 +90,21 @@ TEST(ProcRptCheckTest, SaveThenDeleteBringsEveryTotalBackAndReopensTheOperation)
   db.Execute("UPDATE SHWorkBillEntry SET FAuxQtyHandOver = 20 WHERE FWBInterID = 101");
   ASSERT_TRUE(SaveNew(db, 1, kCut, kCutEntry, {{.finish = 19, .pass = 19, .hr_ready = 2}}).ok);
   const std::string saved = Everything(db);
-  EXPECT_EQ(Row(db, "SELECT FStatus FROM SHWorkBillEntry WHERE FWBInterID = 101"), "1");
+  EXPECT_EQ(Rows(db, "SELECT FStatus FROM SHWorkBillEntry WHERE FWBInterID = 101"), "1");
   // The report that passes the plan's 20 closes the operation, and the entry with it.
   ASSERT_TRUE(SaveNew(db, 2, kCut, kCutEntry, {{.finish = 1, .pass = 1, .hr_ready = 1}}).ok);
-  ASSERT_EQ(Row(db, "SELECT FStatus FROM SHWorkBillEntry WHERE FWBInterID = 101"), "3");
-  EXPECT_EQ(Row(db, "SELECT FStatus FROM ICTaskDispBillEntry WHERE FTaskDispInterID = 301"), "3");
+  ASSERT_EQ(Rows(db, "SELECT FStatus FROM SHWorkBillEntry WHERE FWBInterID = 101"), "3");
+  EXPECT_EQ(Rows(db, "SELECT FStatus FROM ICTaskDispBillEntry WHERE FTaskDispInterID = 301"), "3");
 
   Outcome deleted = Delete(db, 2);
   EXPECT_TRUE(deleted.ok && !deleted.doomed);
   EXPECT_EQ(Everything(db), saved);
-  EXPECT_EQ(Row(db, "SELECT FStatus FROM SHWorkBillEntry WHERE FWBInterID = 101"), "1");
+  EXPECT_EQ(Rows(db, "SELECT FStatus FROM SHWorkBillEntry WHERE FWBInterID = 101"), "1");
 
   // The last report goes: nothing is left reported (the task's dates fall back to today).
   EXPECT_TRUE(Delete(db, 1).ok);
   const std::string nothing =
-      "0/0/0 0/0/0 0/" + Row(db, "SELECT CONVERT(varchar(10), GETDATE(), 120)") + "/0 30/15";
+      "0/0/0 0/0/0 0/" + Rows(db, "SELECT CONVERT(varchar(10), GETDATE(), 120)") + "/0 30/15";
   EXPECT_EQ(Everything(db), nothing);
   // A report already gone changes nothing and asks nothing of the work bill.
   EXPECT_TRUE(Delete(db, 1).ok);
@@ -151,7 +151,7 @@ TEST(ProcRptQualityTest, EachSourceAddsItsQuantitiesWhereTheyBelong) {
   // A production report's inspection passes report 1's line, and with it entry and operation.
   Outcome passed = feed(db.dsn(), 582, 1, 7.5, 2.5);
   EXPECT_TRUE(passed.ok && !passed.doomed && passed.message == "keep");
-  EXPECT_EQ(Row(db, "SELECT FAuxQtyPass, FQtyPass, FAuxQtyScrap FROM SHProcRpt"), "7.5/15/2.5");
+  EXPECT_EQ(Rows(db, "SELECT FAuxQtyPass, FQtyPass, FAuxQtyScrap FROM SHProcRpt"), "7.5/15/2.5");
   EXPECT_EQ(EntryTotals(db, kCutEntry), "10/7.5/2.5");
   EXPECT_EQ(OperationTotals(db, kCut), "10/7.5/2.5");
   EXPECT_EQ(Ledger(db, kCut), "7.5");
@@ -167,8 +167,8 @@ TEST(ProcRptQualityTest, EachSourceAddsItsQuantitiesWhereTheyBelong) {
       "UPDATE SHProcRpt SET FFlowCardInterID = 8, FFlowCardEntryID = 1, FUnitID = 2, "
       "FConversion = 3");
   EXPECT_TRUE(feed(db.dsn(), 582, 1, 4, 0, 1).ok);
-  EXPECT_EQ(Row(db, "SELECT FAuxQtyPass, FOperAuxQtyPass FROM SHProcRpt"), "4/24");
-  EXPECT_EQ(Row(db, "SELECT FAuxQtyPass, FAuxQtyPassCoefficient FROM ICShop_FlowCardEntry"),
+  EXPECT_EQ(Rows(db, "SELECT FAuxQtyPass, FOperAuxQtyPass FROM SHProcRpt"), "4/24");
+  EXPECT_EQ(Rows(db, "SELECT FAuxQtyPass, FAuxQtyPassCoefficient FROM ICShop_FlowCardEntry"),
             "4/24");
   EXPECT_EQ(EntryTotals(db, kCutEntry), "10/0/0");
   // Without the flow card the same report line is held to the hand-over, unless the report was

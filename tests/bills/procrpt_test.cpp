@@ -25,20 +25,20 @@ TEST(ProcRptSaveTest, SaveEditAndResaveKeepEveryTotalEqualToTheReports) {
   EXPECT_TRUE(saved.save_ret_code.IsEmpty());
   EXPECT_EQ(EntryTotals(db, kCutEntry), "10/9/1");
   EXPECT_EQ(OperationTotals(db, kCut), "10/9/1");
-  EXPECT_EQ(Row(db,
-                "SELECT CONVERT(varchar(16), FWorkStartDate, 120), CONVERT(varchar(16), "
-                "FWorkEndDate, 120) FROM ICTaskDispBillEntry WHERE FTaskDispInterID = 301"),
+  EXPECT_EQ(Rows(db,
+                 "SELECT CONVERT(varchar(16), FWorkStartDate, 120), CONVERT(varchar(16), "
+                 "FWorkEndDate, 120) FROM ICTaskDispBillEntry WHERE FTaskDispInterID = 301"),
             "2026-03-01 07:00/2026-03-03 12:00");
   // Row 1 of an ordinary work bill carries its finished quantity to the task, now started.
-  EXPECT_EQ(Row(db,
-                "SELECT FAuxQtyFinish, CONVERT(varchar(10), FStartDate, 120), FStartFlag FROM "
-                "ICMO"),
+  EXPECT_EQ(Rows(db,
+                 "SELECT FAuxQtyFinish, CONVERT(varchar(10), FStartDate, 120), FStartFlag FROM "
+                 "ICMO"),
             "10/2026-03-01/1");
   // Base units through the task's unit of 2, for the entry, the operation and the report.
-  EXPECT_EQ(Row(db,
-                "SELECT e.FQtyFinish, w.FQtyPass, (SELECT SUM(FQtyFinish) FROM SHProcRpt) FROM "
-                "ICTaskDispBillEntry e, SHWorkBillEntry w WHERE e.FTaskDispInterID = 301 AND "
-                "w.FWBInterID = 101"),
+  EXPECT_EQ(Rows(db,
+                 "SELECT e.FQtyFinish, w.FQtyPass, (SELECT SUM(FQtyFinish) FROM SHProcRpt) FROM "
+                 "ICTaskDispBillEntry e, SHWorkBillEntry w WHERE e.FTaskDispInterID = 301 AND "
+                 "w.FWBInterID = 101"),
             "20/18/20");
   // 10 in a unit of 2 is 20 of the task's 100: a fifth of the 50 (25) required.
   EXPECT_EQ(Wip(db), "20/10");
@@ -56,7 +56,7 @@ TEST(ProcRptSaveTest, SaveEditAndResaveKeepEveryTotalEqualToTheReports) {
   EXPECT_TRUE(Save(db.dsn(), 1, false, [] {}).ok);  // a re-save changes nothing
   EXPECT_EQ(EntryTotals(db, kCutEntry), "14/13/1");
   EXPECT_EQ(OperationTotals(db, kCut), "14/13/1");
-  EXPECT_EQ(Row(db, "SELECT FAuxQtyFinish FROM ICMO"), "14");
+  EXPECT_EQ(Rows(db, "SELECT FAuxQtyFinish FROM ICMO"), "14");
   EXPECT_EQ(Wip(db), "16/8");
 
   // Welding is row 2: its reports never change the task's finished quantity.
@@ -69,7 +69,7 @@ TEST(ProcRptSaveTest, SaveEditAndResaveKeepEveryTotalEqualToTheReports) {
                 db.Execute("UPDATE SHProcRpt SET FAuxQtyFinish = 6 WHERE FInterID = 2");
               }).ok);
   EXPECT_EQ(OperationTotals(db, kCut), "15/13/1");
-  EXPECT_EQ(Row(db, "SELECT FAuxQtyFinish FROM ICMO"), "14");
+  EXPECT_EQ(Rows(db, "SELECT FAuxQtyFinish FROM ICMO"), "14");
 
   // Under shop conversion management the report keeps its operation-unit quantities too: here
   // in a unit of 2.
@@ -77,7 +77,7 @@ TEST(ProcRptSaveTest, SaveEditAndResaveKeepEveryTotalEqualToTheReports) {
       "UPDATE t_SystemProfile SET FValue = '1' WHERE FKey = 'ShopConversionManage'\n"
       "UPDATE SHProcRpt SET FUnitID = 2 WHERE FInterID = 2");
   EXPECT_TRUE(Save(db.dsn(), 2, false, [] {}).ok);
-  EXPECT_EQ(Row(db, "SELECT FOperAuxQtyPass FROM SHProcRpt WHERE FInterID = 2"), "10");
+  EXPECT_EQ(Rows(db, "SELECT FOperAuxQtyPass FROM SHProcRpt WHERE FInterID = 2"), "10");
 }
 
 TEST(ProcRptSaveTest, PassedAndScrappedFlowUpOnlyUnderQualityMode352) {
@@ -105,17 +105,17 @@ TEST(ProcRptTimesTest, TimesReachTaskOperationAndEntryInTheirUnits) {
   ASSERT_TRUE(SaveNew(db, 2, kWeld, kWeldEntry,
                       {{.finish = 1, .finish_time = 3, .hr_ready = 90, .time_unit = 11081}})
                   .ok);
-  EXPECT_EQ(Row(db, "SELECT FFinishTime FROM SHWorkBillEntry WHERE FWBInterID = 101"), "120");
-  EXPECT_EQ(Row(db, "SELECT FTimeHrWork FROM ICTaskDispBillEntry WHERE FTaskDispInterID = 301"),
+  EXPECT_EQ(Rows(db, "SELECT FFinishTime FROM SHWorkBillEntry WHERE FWBInterID = 101"), "120");
+  EXPECT_EQ(Rows(db, "SELECT FTimeHrWork FROM ICTaskDispBillEntry WHERE FTaskDispInterID = 301"),
             "120");
-  EXPECT_EQ(Row(db, "SELECT FFinishTime FROM ICMO"), "5");  // 120 minutes + 3 hours
+  EXPECT_EQ(Rows(db, "SELECT FFinishTime FROM ICMO"), "5");  // 120 minutes + 3 hours
   // Preparation: half a day (12 hours) at cutting, 90 minutes at welding.
   auto prepared = [&] {
-    return Row(db,
-               "SELECT (SELECT FHRReadyTime FROM ICMO), (SELECT FHRReadyTime FROM SHWorkBillEntry "
-               "WHERE FWBInterID = 101), (SELECT FHRReadyTime FROM ICTaskDispBillEntry WHERE "
-               "FTaskDispInterID = 301), (SELECT FHRReadyTime FROM SHWorkBillEntry WHERE "
-               "FWBInterID = 102)");
+    return Rows(db,
+                "SELECT (SELECT FHRReadyTime FROM ICMO), (SELECT FHRReadyTime FROM SHWorkBillEntry "
+                "WHERE FWBInterID = 101), (SELECT FHRReadyTime FROM ICTaskDispBillEntry WHERE "
+                "FTaskDispInterID = 301), (SELECT FHRReadyTime FROM SHWorkBillEntry WHERE "
+                "FWBInterID = 102)");
   };
   EXPECT_EQ(prepared(), "13.5/720/0.5/1.5");
 
@@ -165,7 +165,7 @@ TEST(ProcRptSaveTest, SavesTakeTheirPassedQuantityOffTheLedgerAndARebuildCountsA
   // Reports without a move number keep no row.
   db.Execute("UPDATE SHProcRptMain SET FOperMoveNo = ''");
   ASSERT_TRUE(Call("UpdateInfoAfterSave", rebuild, 3).ok);
-  EXPECT_EQ(Row(db, "SELECT COUNT(*) FROM SHMoveNoManage"), "0");
+  EXPECT_EQ(Rows(db, "SELECT COUNT(*) FROM SHMoveNoManage"), "0");
 }
 
 TEST(ProcRptTimesTest, AnOperationClosesOnceItPassedAndHandedOnItsPlan) {
@@ -177,7 +177,7 @@ TEST(ProcRptTimesTest, AnOperationClosesOnceItPassedAndHandedOnItsPlan) {
     std::vector<Variant> args{db.dsn(), operation};
     Outcome closed = Call("AutoCloseSHWork", args);
     EXPECT_TRUE(closed.ok);
-    return Row(db, "SELECT FStatus FROM SHWorkBillEntry WHERE FWBInterID = " + N(operation)) +
+    return Rows(db, "SELECT FStatus FROM SHWorkBillEntry WHERE FWBInterID = " + N(operation)) +
            (closed.doomed ? " aborted" : "");
   };
   // Ordinary: 19 passed + 1 qualified from rework cover the plan of 20; all must be handed on,
@@ -208,7 +208,7 @@ TEST(ProcRptSaveTest, RefusedReportsWriteNothing) {
     EXPECT_TRUE(saved.ok) << setup;  // the host learns it from the vote and "SaveRetCode"
     EXPECT_TRUE(saved.doomed) << setup;
     EXPECT_EQ(saved.save_ret_code.AsLong(), 99) << setup;
-    EXPECT_EQ(Row(db, "SELECT COUNT(*) FROM SHProcRptMain"), "0");
+    EXPECT_EQ(Rows(db, "SELECT COUNT(*) FROM SHProcRptMain"), "0");
     EXPECT_EQ(EntryTotals(db, kCutEntry), "0/0/0");
     EXPECT_EQ(Wip(db), "30/15");
     return saved.message;
@@ -249,16 +249,12 @@ TEST(ProcRptSaveTest, FailuresVoteAbortAndWriteNothing) {
   EXPECT_TRUE(failed.doomed);
   EXPECT_EQ(failed.message, "Divide by zero error encountered.");
   EXPECT_TRUE(failed.save_ret_code.IsEmpty());
-  EXPECT_EQ(Row(db, "SELECT COUNT(*) FROM SHProcRpt"), "0");
-  EXPECT_EQ(Row(db, "SELECT FHRReadyTime, FStartFlag FROM ICMO"), "0/0");
+  EXPECT_EQ(Rows(db, "SELECT COUNT(*) FROM SHProcRpt"), "0");
+  EXPECT_EQ(Rows(db, "SELECT FHRReadyTime, FStartFlag FROM ICMO"), "0/0");
 
   // A stored report without lines has no total to remember.
   db.Execute("INSERT INTO SHProcRptMain (FInterID) VALUES (5)");
-  corva::DictionaryPtr header = corva::MakeDictionary();
-  header->SetValue("FInterID", 5);
-  corva::VectorPtr save_vect = corva::MakeVector();
-  save_vect->Add(header);
-  std::vector<Variant> args{db.dsn(), save_vect, std::string("keep")};
+  std::vector<Variant> args{db.dsn(), test_util::SaveVect(5), std::string("keep")};
   Outcome begin = Call("BeginSave", args, 2);
   EXPECT_TRUE(!begin.ok && begin.doomed && begin.message == "keep");
   // EndSave without rows fails before any rule: the abort stands, the result stays true.

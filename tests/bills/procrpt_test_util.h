@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bills/bills_test_util.h"
 #include "corva/corva.h"
 #include "support/test_db.h"
 
@@ -101,10 +102,8 @@ struct Outcome {
 // the host's own `write`, EndSave with the report's id.
 inline Outcome Save(const std::string& dsn, int id, bool is_new,
                     const std::function<void()>& write) {
-  corva::DictionaryPtr header = corva::MakeDictionary();
-  header->SetValue("FInterID", is_new ? 0 : id);
-  corva::VectorPtr save_vect = corva::MakeVector();
-  save_vect->Add(header);
+  corva::VectorPtr save_vect = test_util::SaveVect(is_new ? 0 : id);
+  corva::DictionaryPtr header = test_util::Header(save_vect);
   TransactionScope tx;
   auto rules = CreateObject(kProgID);
   std::vector<Variant> args{dsn, save_vect, std::string("keep")};
@@ -134,41 +133,32 @@ inline Outcome Call(const std::string& op, std::vector<Variant>& args, int messa
   return outcome;
 }
 
-// The columns of the first row of `sql`, as text joined by "/" ("-" for Null, "" for no row).
-inline std::string Row(const TestDatabase& db, const std::string& sql) {
-  corva::RecordsetPtr rows = db.Query(sql);
-  std::string text;
-  if (rows->Eof()) return text;
-  for (int i = 0; i < rows->FieldCount(); ++i) {
-    if (i > 0) text += "/";
-    text += corva::ValueOr(rows->Fields(i), "-").ToText();
-  }
-  return text;
-}
+// The columns of `sql`'s rows as text joined by "/" ("-" for Null, "" for no row).
+using test_util::Rows;
 
 // Finished/passed/scrapped of dispatch entry `entry` and of operation `operation`.
 inline std::string EntryTotals(const TestDatabase& db, int entry) {
-  return Row(db,
-             "SELECT FAuxQtyFinish, FAuxQtyPass, FAuxQtyScrap FROM ICTaskDispBillEntry WHERE "
-             "FTaskDispInterID = " +
-                 N(entry));
+  return Rows(db,
+              "SELECT FAuxQtyFinish, FAuxQtyPass, FAuxQtyScrap FROM ICTaskDispBillEntry WHERE "
+              "FTaskDispInterID = " +
+                  N(entry));
 }
 inline std::string OperationTotals(const TestDatabase& db, int operation) {
-  return Row(db,
-             "SELECT FAuxQtyFinish, FAuxQtyPass, FAuxQtyScrap FROM SHWorkBillEntry WHERE "
-             "FWBInterID = " +
-                 N(operation));
+  return Rows(db,
+              "SELECT FAuxQtyFinish, FAuxQtyPass, FAuxQtyScrap FROM SHWorkBillEntry WHERE "
+              "FWBInterID = " +
+                  N(operation));
 }
 // Work in process of the material line at cutting: base/auxiliary.
 inline std::string Wip(const TestDatabase& db) {
-  return Row(db, "SELECT FWIPQty, FWIPAuxQty FROM PPBOMEntry WHERE FICMOInterID = 1");
+  return Rows(db, "SELECT FWIPQty, FWIPAuxQty FROM PPBOMEntry WHERE FICMOInterID = 1");
 }
 // The quantity on the report ledger row of `operation` and move number "M1" ("" for none).
 inline std::string Ledger(const TestDatabase& db, int operation) {
-  return Row(db,
-             "SELECT FQty FROM SHMoveNoManage WHERE FTransType = 582 AND FOperMoveNo = 'M1' AND "
-             "FWBInterID = " +
-                 N(operation));
+  return Rows(db,
+              "SELECT FQty FROM SHMoveNoManage WHERE FTransType = 582 AND FOperMoveNo = 'M1' AND "
+              "FWBInterID = " +
+                  N(operation));
 }
 
 // Record `n` (from 1) of the engine case tests/tsql/rules/procrpt_totals.test that the rules send

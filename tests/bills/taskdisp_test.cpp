@@ -4,11 +4,10 @@
 // move-number ledger, rights, locks and the dispatch quantity control; and the delete of entries.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "bills/bills_test_util.h"
 #include "bills/plan_check_component.h"
 #include "corva/corva.h"
 #include "host/registry.h"
@@ -21,6 +20,9 @@ using corva::CreateObject;
 using corva::TransactionScope;
 using corva::Variant;
 using corva::testing::TestDatabase;
+using test_util::Contains;
+using test_util::Rows;
+using test_util::Sent;
 
 constexpr char kProgID[] = "CorvaMSHTransBills.clsMTaskDispBill";
 constexpr char kPlanCheck[] = "CorvaMPlanCheckBill.CheckNow";
@@ -60,26 +62,13 @@ void AddEntry(const TestDatabase& db, int bill, int entry, double qty, const std
       N(status) + ", " + N(qty) + ", '" + move_no + "')");
 }
 
-// The rows of `sql`, columns joined by `sep` and rows by " "; `none` when there is no row.
-std::string Rows(const TestDatabase& db, const std::string& sql, const std::string& sep = ":",
-                 const std::string& none = "") {
-  corva::RecordsetPtr rows = db.Query(sql);
-  std::string text;
-  for (; !rows->Eof(); rows->MoveNext()) {
-    if (!text.empty()) text += " ";
-    for (int i = 0; i < rows->FieldCount(); ++i) {
-      text += (i > 0 ? sep : "") + corva::ValueOr(rows->Fields(i), "-").AsString();
-    }
-  }
-  return text.empty() ? none : text;
-}
-
 // "id:status:checker" of a bill's entries in entry order ("-" for a Null checker).
 std::string Entries(const TestDatabase& db, int bill) {
   return Rows(db,
               "SELECT FTaskDispInterID, FStatus, FCheckerID FROM ICTaskDispBillEntry WHERE "
               "FInterID = " +
-                  N(bill) + " ORDER BY FEntryID");
+                  N(bill) + " ORDER BY FEntryID",
+              ":");
 }
 
 // "status:checker:day" of a bill's header, or "missing".
@@ -128,12 +117,9 @@ Outcome Call(const std::string& op, std::vector<Variant> args, size_t message_at
 }
 
 Outcome EndSave(const std::string& dsn, int bill) {
-  corva::DictionaryPtr header = corva::MakeDictionary();
-  header->SetValue("FInterID", bill);
-  corva::VectorPtr save_vect = corva::MakeVector();
-  save_vect->Add(header);
+  corva::VectorPtr save_vect = test_util::SaveVect(bill);
   Outcome outcome = Call("EndSave", {dsn, save_vect, std::string("keep")}, 2);
-  outcome.code = header->Value("SaveRetCode");
+  outcome.code = test_util::Header(save_vect)->Value("SaveRetCode");
   return outcome;
 }
 
@@ -150,21 +136,6 @@ std::string Answer(const Outcome& outcome) {
   EXPECT_EQ(outcome.code.AsLong(), ok ? 0 : -1);
   EXPECT_EQ(outcome.doomed, !ok);
   return outcome.message;
-}
-
-// The batches sent while `action` runs.
-std::vector<std::string> Sent(const std::function<void()>& action) {
-  corva::SqlTrace::EnableProcess(true);
-  corva::SqlTrace::Clear();
-  action();
-  corva::SqlTrace::EnableProcess(false);
-  std::vector<std::string> batches;
-  for (const corva::TraceEntry& entry : corva::SqlTrace::Entries()) batches.push_back(entry.sql);
-  return batches;
-}
-
-bool Contains(const std::vector<std::string>& batches, const std::string& batch) {
-  return std::find(batches.begin(), batches.end(), batch) != batches.end();
 }
 
 int MaxNum(const TestDatabase& db) {
@@ -255,7 +226,8 @@ TEST(TaskDispNumberingTest, NumbersAndReservesFromTheCallersBillType) {
   auto counters = [&] {
     return Rows(db,
                 "SELECT FBillID, FCurNo FROM ICBillNo WHERE FBillID IN (52, 502, 581) "
-                "ORDER BY FBillID");
+                "ORDER BY FBillID",
+                ":");
   };
   EXPECT_EQ(numbers(502, 3, true), "TD008/T,TD009/T,TD010/T,");
   EXPECT_EQ(counters(), "52:41 502:10 581:0");
@@ -373,21 +345,6 @@ TEST(TaskDispCheckTest, WholeBillModeAndTheRefusalsOfEachMode) {
   EXPECT_EQ(Answer(Check(db.dsn(), 4711, kChecker, 0)), "审核单据时未成功!因为单据不存在!");
 }
 
-TEST(TaskDispCheckTest, CloseOfAnEntryNeverCheckedIsRefusedAndChangesNothing) {
-  TestDatabase db;
-  AddSavedBill(db);
-  EXPECT_EQ(Answer(Check(db.dsn(), 1001, kChecker, 0, 0, 2)),
-            "关闭[编号:TD1-1]单据时未成功!因为单据尚未审核！");
-  EXPECT_EQ(Entries(db, 1), "1001:0:- 1002:0:-");
-
-  // The whole bill with one entry checked and one not: refused, the checked one stays checked.
-  ASSERT_TRUE(Check(db.dsn(), 1001, kChecker, 0).result.AsBool());
-  EXPECT_EQ(Answer(Check(db.dsn("en"), 0, kChecker, 0, 1, 2)),
-            "Close failed! Because the bill is not checked yet!");
-  EXPECT_EQ(Entries(db, 1), "1001:1:9 1002:0:-");
-  EXPECT_EQ(Ledger(db, kCutting), "M1=10");
-}
-
 // Two entries of one move number on the cutting operation, and a checked entry of that move
 // number on the welding operation.
 TEST(TaskDispCheckTest, LedgerHoldsOnlyCheckedQuantitiesOfItsOperation) {
@@ -410,10 +367,30 @@ TEST(TaskDispCheckTest, LedgerHoldsOnlyCheckedQuantitiesOfItsOperation) {
   EXPECT_EQ(Ledger(db, kWelding), "M1=3");
 }
 
-TEST(TaskDispCheckTest, UncheckRefusedWhileAReportRefersToTheDispatch) {
+// Locks, a close of entries never checked and an uncheck under a report: refused, nothing changed.
+TEST(TaskDispCheckTest, RefusalsOfLocksClosesAndUnchecksChangeNothing) {
   TestDatabase db;
   AddSavedBill(db);
-  ASSERT_TRUE(Check(db.dsn(), 0, kChecker, 0, 1).result.AsBool());
+  const std::string locked = "因为上级关联单据已经结案或关闭!";
+  db.Execute("UPDATE ICMO SET FStatus = 3 WHERE FInterID = 1");
+  EXPECT_EQ(Answer(Check(db.dsn(), 1001, kChecker, 0)), "审核[编号:TD1-1]单据时未成功!" + locked);
+  db.Execute("UPDATE ICMO SET FStatus = 1 WHERE FInterID = 1");
+  db.Execute("UPDATE SHWorkBillEntry SET FClose = 1 WHERE FWBInterID = 101");
+  EXPECT_EQ(Answer(Check(db.dsn(), 0, kChecker, 0, 1)), "审核单据时未成功!" + locked);
+  db.Execute("UPDATE SHWorkBillEntry SET FClose = 0 WHERE FWBInterID = 101");
+  EXPECT_EQ(Answer(Check(db.dsn(), 1001, kChecker, 0, 0, 2)),
+            "关闭[编号:TD1-1]单据时未成功!因为单据尚未审核！");
+  EXPECT_EQ(Entries(db, 1), "1001:0:- 1002:0:-");
+
+  // The whole bill with one entry checked and one not: refused, the checked one stays checked.
+  ASSERT_TRUE(Check(db.dsn(), 1001, kChecker, 0).result.AsBool());
+  EXPECT_EQ(Answer(Check(db.dsn("en"), 0, kChecker, 0, 1, 2)),
+            "Close failed! Because the bill is not checked yet!");
+  EXPECT_EQ(Entries(db, 1), "1001:1:9 1002:0:-");
+  EXPECT_EQ(Ledger(db, kCutting), "M1=10");
+
+  // A report refers to entry 1002: neither it nor the whole bill may be unchecked.
+  ASSERT_TRUE(Check(db.dsn(), 1002, kChecker, 0).result.AsBool());
   db.Execute("INSERT INTO SHProcRptMain (FInterID, FTaskDispBillID) VALUES (70, 1002)");
   const std::string refusal = "因为派工单存在关联的工序汇报,不能反审核!";
   EXPECT_EQ(Answer(Check(db.dsn(), 1002, kChecker, 1)),
@@ -512,18 +489,6 @@ TEST(TaskDispCheckTest, RightsComeFromThePlanCheckComponentRowByRow) {
   EXPECT_TRUE(Check(db.dsn(), 1001, kChecker, 1).result.AsBool());
   RecordingPlanCheck::options[2] = false;
   EXPECT_TRUE(Check(db.dsn(), 1002, 8, 1).result.AsBool());
-}
-
-TEST(TaskDispCheckTest, LockedByAClosedOperationOrTask) {
-  TestDatabase db;
-  AddSavedBill(db);
-  const std::string locked = "因为上级关联单据已经结案或关闭!";
-  db.Execute("UPDATE ICMO SET FStatus = 3 WHERE FInterID = 1");
-  EXPECT_EQ(Answer(Check(db.dsn(), 1001, kChecker, 0)), "审核[编号:TD1-1]单据时未成功!" + locked);
-  db.Execute("UPDATE ICMO SET FStatus = 1 WHERE FInterID = 1");
-  db.Execute("UPDATE SHWorkBillEntry SET FClose = 1 WHERE FWBInterID = 101");
-  EXPECT_EQ(Answer(Check(db.dsn(), 0, kChecker, 0, 1)), "审核单据时未成功!" + locked);
-  EXPECT_EQ(Entries(db, 1), "1001:0:- 1002:0:-");
 }
 
 TEST(TaskDispCheckTest, SendsTheStatementsAsWritten) {

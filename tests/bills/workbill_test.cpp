@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "bills/bills_test_util.h"
 #include "bills/plan_check_component.h"
 #include "bills/workbill/number_pattern.h"
 #include "corva/corva.h"
@@ -22,6 +22,8 @@ using corva::CreateObject;
 using corva::TransactionScope;
 using corva::Variant;
 using corva::testing::TestDatabase;
+using test_util::Contains;
+using test_util::Sent;
 
 constexpr char kProgID[] = "CorvaMSHTransBills.clsMWorkBill";
 constexpr char kPlanCheck[] = "CorvaMPlanCheckBill.CheckNow";
@@ -74,30 +76,13 @@ struct SaveOutcome {
 // EndSave of `bill` as the host calls it, in a transaction of its own.
 SaveOutcome EndSave(const std::string& dsn, const Variant& bill) {
   TransactionScope tx;
-  corva::DictionaryPtr header = corva::MakeDictionary();
-  header->SetValue("FInterID", bill);
-  corva::VectorPtr save_vect = corva::MakeVector();
-  save_vect->Add(header);
+  corva::VectorPtr save_vect = test_util::SaveVect(bill);
+  corva::DictionaryPtr header = test_util::Header(save_vect);
   std::vector<Variant> args{dsn, save_vect, std::string("keep")};
   bool ok = CreateObject(kProgID)->Invoke("EndSave", args).AsBool();
   SaveOutcome outcome{ok, args[2].AsString(), header->Value("SaveRetCode"), tx.Doomed()};
   tx.Commit();
   return outcome;
-}
-
-// The batches sent while `action` runs.
-std::vector<std::string> Sent(const std::function<void()>& action) {
-  corva::SqlTrace::EnableProcess(true);
-  corva::SqlTrace::Clear();
-  action();
-  corva::SqlTrace::EnableProcess(false);
-  std::vector<std::string> batches;
-  for (const corva::TraceEntry& entry : corva::SqlTrace::Entries()) batches.push_back(entry.sql);
-  return batches;
-}
-
-bool Contains(const std::vector<std::string>& batches, const std::string& batch) {
-  return std::find(batches.begin(), batches.end(), batch) != batches.end();
 }
 
 TEST(NumberPatternTest, LaysOutCountersAsTheNumberFormatting) {
@@ -552,22 +537,6 @@ TEST(PlanCheckComponentTest, AnswersRightsFromSettings) {
   EXPECT_FALSE(control(2, 581));
   db.Execute("DELETE FROM t_SystemProfile WHERE FKey = 'TASKDISP_MAKERMAYCHECK'");
   EXPECT_TRUE(control(1, 502));
-}
-
-TEST(WorkBillInvokeTest, LateBoundNamesAndCounts) {
-  auto bills = CreateObject(kProgID);
-  std::vector<Variant> args{std::string("no database"), corva::MakeVector(), std::string("m")};
-  EXPECT_TRUE(bills->Invoke("beginsave", args).AsBool());  // no database work, no vote
-  auto error_number = [&](const std::string& name, std::vector<Variant> arguments) {
-    try {
-      bills->Invoke(name, arguments);
-    } catch (const corva::Error& e) {
-      return e.Number();
-    }
-    return 0;
-  };
-  EXPECT_EQ(error_number("AutoCloseBill", {std::string("x")}), corva::kErrWrongArgumentCount);
-  EXPECT_EQ(error_number("CloseEverything", args), corva::kErrNoSuchMethod);
 }
 
 }  // namespace

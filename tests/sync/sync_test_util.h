@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bills/bills_test_util.h"
 #include "corva/corva.h"
 #include "support/test_db.h"
 
@@ -37,17 +38,7 @@ inline Outcome Call(const std::string& op, std::vector<corva::Variant> args,
   return outcome;
 }
 
-// The rows of `sql`, columns joined by "/" and rows by " " ("-" for Null).
-inline std::string Rows(const corva::testing::TestDatabase& db, const std::string& sql) {
-  std::string text;
-  for (corva::RecordsetPtr rows = db.Query(sql); !rows->Eof(); rows->MoveNext()) {
-    if (!text.empty()) text += " ";
-    for (int i = 0; i < rows->FieldCount(); ++i) {
-      text += (i > 0 ? "/" : "") + corva::ValueOr(rows->Fields(i), "-").AsString();
-    }
-  }
-  return text;
-}
+using test_util::Rows;  // columns joined by "/", rows by " "
 
 }  // namespace CorvaMSHTransBills::sync_test
 

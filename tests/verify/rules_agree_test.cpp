@@ -175,14 +175,6 @@ bool CheckShift(const TestDatabase& db, int id, bool undo) {
   return tx.Commit() && ok;
 }
 
-corva::VectorPtr SaveVect(int id) {
-  corva::DictionaryPtr header = corva::MakeDictionary();
-  header->SetValue("FInterID", id);
-  corva::VectorPtr save_vect = corva::MakeVector();
-  save_vect->Add(header);
-  return save_vect;
-}
-
 // One random host action on the floor and the model; false when the rules refused it.
 bool Act(const TestDatabase& db, std::mt19937& random, Model& model, int& next_id,
          std::string& what) {
@@ -285,7 +277,7 @@ bool Act(const TestDatabase& db, std::mt19937& random, Model& model, int& next_i
     const double qty = 0.5 * (1 + random() % 4);
     what += " new shift " + N(id);
     if (!HostCall("CorvaMSHTransBills.clsMOperShift", "EndSave",
-                  {db.dsn(), SaveVect(id), std::string()},
+                  {db.dsn(), test_util::SaveVect(id), std::string()},
                   "INSERT INTO ICOperShift (FInterID, FBillNo, FShiftTypeID, FOutWBInterID, "
                   "FInWBInterID, FICMOInterID, FItemID, FAuxQtyShift, FOperMoveNo) VALUES (" +
                       N(id) + ", 'OS" + N(id) + "', 11301, 201, 102, 1, 5, " + N(qty) + ", 'S1')",

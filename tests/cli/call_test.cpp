@@ -106,75 +106,58 @@ bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// Runs corva with `arguments`: it must exit with `exit_code` and print each of `parts`.
+void Expect(const std::string& arguments, int exit_code, std::initializer_list<const char*> parts) {
+  ProgramRun run = RunCorva(arguments);
+  EXPECT_EQ(run.exit_code, exit_code) << arguments << "\n" << run.output;
+  for (const char* part : parts) EXPECT_TRUE(Has(run.output, part)) << part << "\n" << run.output;
+}
+
 TEST(CallCommandTest, CallsOperationsOnTheSampleFactory) {
   const fs::path folder = testing::test_db_internal::MakeTempFolder("corva_call_");
   const std::string db = (folder / "factory.db").string();
   ASSERT_EQ(RunCorva("init --sample " + db).exit_code, 0);
   std::string call = "call " + db + " CorvaMSHTransBills.clsPublic.";
 
-  ProgramRun hour = RunCorva(call + "GetHour 602");
-  EXPECT_EQ(hour.exit_code, 0) << hour.output;
-  EXPECT_TRUE(Has(hour.output, "result: 21\n")) << hour.output;
-  EXPECT_TRUE(Has(hour.output, "    2  602\n")) << hour.output;
-  EXPECT_TRUE(Has(hour.output, "vote: commit; the transaction was committed\n")) << hour.output;
-  EXPECT_TRUE(Has(hour.output, "and  FWorkCenterID=602\n")) << hour.output;
+  Expect(call + "GetHour 602", 0,
+         {"result: 21\n", "    2  602\n", "vote: commit; the transaction was committed\n",
+          "and  FWorkCenterID=602\n"});
 
   // An update rolled back on request, then one that fails and dooms the transaction: the
   // quantity stays as it was.
-  ProgramRun kept = RunCorva(call + "UpdateSql --rollback 'update ICMO set FQty=7'");
-  EXPECT_EQ(kept.exit_code, 0) << kept.output;
-  EXPECT_TRUE(Has(kept.output, "rolled back (--rollback)")) << kept.output;
-  ProgramRun doomed = RunCorva(call + "UpdateSql 'update ICMO set FQty=FQty/0'");
-  EXPECT_EQ(doomed.exit_code, 0) << doomed.output;
-  EXPECT_TRUE(Has(doomed.output, "vote: abort;")) << doomed.output;
-  EXPECT_TRUE(Has(doomed.output, "error 8134")) << doomed.output;
+  Expect(call + "UpdateSql --rollback 'update ICMO set FQty=7'", 0, {"rolled back (--rollback)"});
+  Expect(call + "UpdateSql 'update ICMO set FQty=FQty/0'", 0, {"vote: abort;", "error 8134"});
   Connection connection;
   connection.Open("Provider=SQLite;Data Source=" + db);
   EXPECT_EQ(connection.Execute("select FQty from ICMO where FInterID=1001")->Fields(0).AsLong(),
             100);
 
-  // A by-reference Dictionary the operation rewrites is marked and shown key by key.
-  ProgramRun day = RunCorva(call + "CheckIsWorkDateEx \"'''2026-03-10'''\" 701 '{Old=1}' 2");
-  EXPECT_EQ(day.exit_code, 0) << day.output;
-  EXPECT_TRUE(Has(day.output, "result: True\n")) << day.output;
-  EXPECT_TRUE(Has(day.output, "*   4  Dictionary, 3 keys\n        Day = 2026-03-10\n"))
-      << day.output;
-  // A False result is no error.
-  ProgramRun no_day = RunCorva(call + "CheckIsWorkDateEx \"'''2026-03-10'''\" 0 {} 2");
-  EXPECT_EQ(no_day.exit_code, 0) << no_day.output;
-  EXPECT_TRUE(Has(no_day.output, "result: False\n")) << no_day.output;
+  // A by-reference Dictionary the operation rewrites is marked and shown key by key; a False
+  // result is no error.
+  Expect(call + "CheckIsWorkDateEx \"'''2026-03-10'''\" 701 '{Old=1}' 2", 0,
+         {"result: True\n", "*   4  Dictionary, 3 keys\n        Day = 2026-03-10\n"});
+  Expect(call + "CheckIsWorkDateEx \"'''2026-03-10'''\" 0 {} 2", 0, {"result: False\n"});
 
-  ProgramRun unknown = RunCorva(call + "NoSuchOperation");
-  EXPECT_EQ(unknown.exit_code, 1);
-  EXPECT_TRUE(Has(unknown.output, "corva call: error 438")) << unknown.output;
+  Expect(call + "NoSuchOperation", 1, {"corva call: error 438"});
   EXPECT_EQ(RunCorva(call + "GetHour").exit_code, 1);  // sDsn alone: wrong argument count
   EXPECT_EQ(RunCorva(call + "GetHour '{a=1'").exit_code, 2);
 
   // Arguments in brackets reach the value syntax whole: one SaveVect of one or two Dictionaries.
-  ProgramRun save = RunCorva("call --rollback " + db +
-                             " CorvaMSHTransBills.clsMWorkBill.EndSave [{FInterID=2001}] \"''\"");
-  EXPECT_EQ(save.exit_code, 0) << save.output;
-  EXPECT_TRUE(Has(save.output, "result: True\n")) << save.output;
-  EXPECT_TRUE(Has(save.output, "2  Vector, 1 element\n")) << save.output;
+  Expect(
+      "call --rollback " + db + " CorvaMSHTransBills.clsMWorkBill.EndSave [{FInterID=2001}] \"''\"",
+      0, {"result: True\n", "2  Vector, 1 element\n"});
   ProgramRun two = RunCorva("call --rollback " + db +
                             " CorvaMSHTransBills.clsMWorkBill.BeginSave '[{a=1},{b=2}]' x");
   EXPECT_TRUE(Has(two.output, "2  Vector, 2 elements\n")) << two.output;
 
   // The property string goes where the operation declares it: second for GetBillNo.
-  ProgramRun numbers = RunCorva("call --rollback " + db +
-                                " CorvaMSHTransBills.clsMTaskDispBill.GetBillNo 502 2 true");
-  EXPECT_EQ(numbers.exit_code, 0) << numbers.output;
-  EXPECT_TRUE(Has(numbers.output, "    1  502\n    2  sDsn (the property string)\n    3  2\n"))
-      << numbers.output;
-  EXPECT_TRUE(Has(numbers.output, "set FCurNo=FCurNo+2 ")) << numbers.output;
+  Expect("call --rollback " + db + " CorvaMSHTransBills.clsMTaskDispBill.GetBillNo 502 2 true", 0,
+         {"    1  502\n    2  sDsn (the property string)\n    3  2\n", "set FCurNo=FCurNo+2 "});
 
   // The listing comes from the same tables that dispatch the calls.
-  ProgramRun list = RunCorva("call --list CorvaMSHTransBills.clsMWorkBill");
-  EXPECT_EQ(list.exit_code, 0) << list.output;
-  EXPECT_TRUE(Has(list.output,
-                  "  GetThisBillNo(sDsn As String, Optional ByRef LoopNum As Long = 0, "
-                  "Optional ByRef isSave As Boolean = False) As String\n"))
-      << list.output;
+  Expect("call --list CorvaMSHTransBills.clsMWorkBill", 0,
+         {"  GetThisBillNo(sDsn As String, Optional ByRef LoopNum As Long = 0, "
+          "Optional ByRef isSave As Boolean = False) As String\n"});
   EXPECT_TRUE(Has(RunCorva("call --list").output, "CorvaMSHTransBills.clsPublic\n"));
   EXPECT_EQ(RunCorva("call --list CorvaMSHTransBills.clsNothing").exit_code, 2);
   fs::remove_all(folder);

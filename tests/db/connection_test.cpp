@@ -1,14 +1,18 @@
 // The database layer outside transactions: connection strings and their translation for ODBC,
 // opening and its failures, provider facts, batches with several result sets, typed command
-// parameters, native error numbers, and the statement log.
+// parameters, native error numbers, the statement log with its connection names; and the
+// Recordset a rule walks: reading fields, the equality filter and the errors a rule meets when it
+// reads past the end or a closed result.
 #include "corva/connection.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "corva/error.h"
 #include "corva/sql_trace.h"
@@ -151,20 +155,12 @@ TEST(ConnectionTest, EachOpenFollowsItsOwnString) {
   }
 }
 
-TEST(ConnectionTest, ProviderFactsAndNames) {
-  ScratchDir dir;
-  ConnectionPtr a = OpenConnection(dir.Connect());
-  ConnectionPtr b = OpenConnection(dir.Connect());
-  EXPECT_NE(a->Name(), b->Name());
-  EXPECT_EQ(a->Name().front(), 'c');
-  EXPECT_EQ(a->Properties("DBMS Name").AsString(), "Corva SQL");
-  EXPECT_FALSE(a->Properties("dbms version").AsString().empty());
-  EXPECT_TRUE(a->Properties("No Such Fact").IsEmpty());
-}
-
 TEST(ConnectionTest, BatchesResultSetsAndErrors) {
   ScratchDir dir;
   ConnectionPtr c = OpenConnection(dir.Connect());
+  EXPECT_EQ(c->Properties("DBMS Name").AsString(), "Corva SQL");
+  EXPECT_FALSE(c->Properties("dbms version").AsString().empty());
+  EXPECT_TRUE(c->Properties("No Such Fact").IsEmpty());
   int64_t affected = 0;
   RecordsetPtr none = c->Execute(
       "CREATE TABLE t_Item (FItemID int NOT NULL PRIMARY KEY, FName nvarchar(80), FQty "
@@ -261,6 +257,7 @@ TEST(SqlTraceTest, LogsPerConnectionAndPerProcess) {
   SqlTrace::Clear();
   ConnectionPtr traced = OpenConnection(dir.Connect());
   ConnectionPtr quiet = OpenConnection(dir.Connect());
+  EXPECT_NE(traced->Name(), quiet->Name());
   traced->SetTrace(true);
   std::vector<std::string> sunk;
   SqlTrace::SetSink([&sunk](const TraceEntry& entry) { sunk.push_back(entry.connection); });
@@ -290,6 +287,140 @@ TEST(SqlTraceTest, LogsPerConnectionAndPerProcess) {
   EXPECT_EQ(sunk, (std::vector<std::string>{traced->Name(), traced->Name(), quiet->Name()}));
   SqlTrace::Clear();
   EXPECT_TRUE(SqlTrace::Entries().empty());
+}
+
+// Routing lines of a work bill: operation number, item, quantity, note (Null when none), date.
+Recordset RoutingLines() {
+  return Recordset({"FEntryID", "FNumber", "FQty", "FNote", "FDate"},
+                   {{1, "A.01", 10.0, "O'Brien", Date::FromParts(2024, 3, 10)},
+                    {2, "a.01", 1.5, Variant::Null(), Date::FromParts(2024, 3, 11)},
+                    {3, "B.02", 1.5, "", Date::FromParts(2024, 3, 10, 8, 30)},
+                    {4, "12", 12.0, "x", Date::FromParts(2024, 3, 12)}});
+}
+
+// The FEntryID of each visible row, walking from the current position to the end.
+std::vector<int32_t> Walk(Recordset& rs) {
+  std::vector<int32_t> ids;
+  while (!rs.Eof()) {
+    ids.push_back(rs.Fields("FEntryID").AsLong());
+    rs.MoveNext();
+  }
+  return ids;
+}
+
+using Ids = std::vector<int32_t>;
+
+TEST(RecordsetTest, WalksRowsAndReadsFields) {
+  Recordset rs = RoutingLines();
+  EXPECT_TRUE(rs.IsOpen());
+  EXPECT_FALSE(rs.Bof());
+  EXPECT_EQ(rs.RecordCount(), 4);
+  EXPECT_EQ(rs.FieldCount(), 5);
+  EXPECT_EQ(rs.FieldName(1), "FNumber");
+  EXPECT_EQ(rs.Fields("fnumber").AsString(), "A.01");
+  EXPECT_EQ(rs.Fields("FNUMBER").AsString(), rs.Fields(1).AsString());
+  EXPECT_EQ(Walk(rs), (Ids{1, 2, 3, 4}));
+
+  // At the end there is no current row; reading or moving on is error 3021.
+  EXPECT_TRUE(rs.Eof());
+  EXPECT_FALSE(rs.Bof());
+  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields("FQty"); }), kErrBofOrEof);
+  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields(0); }), kErrBofOrEof);
+  EXPECT_EQ(ErrorNumberOf([&] { rs.MoveNext(); }), kErrBofOrEof);
+  // An unknown field is 3265 whether or not there is a current row.
+  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields("FMissing"); }), kErrItemNotFound);
+  rs.MoveFirst();
+  EXPECT_EQ(rs.Fields("FEntryID").AsLong(), 1);
+  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields("FMissing"); }), kErrItemNotFound);
+  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields(5); }), kErrItemNotFound);
+  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields(-1); }), kErrItemNotFound);
+  EXPECT_EQ(ErrorNumberOf([&] { rs.FieldName(5); }), kErrItemNotFound);
+
+  // Short rows are padded so that every column can be read.
+  Recordset ragged({"A", "B"}, {{1}});
+  EXPECT_TRUE(ragged.Fields("B").IsEmpty());
+}
+
+TEST(RecordsetTest, EmptyAndClosedRecordsets) {
+  Recordset empty({"FEntryID"}, {});
+  EXPECT_TRUE(empty.Eof());
+  EXPECT_TRUE(empty.Bof());
+  EXPECT_EQ(empty.RecordCount(), 0);
+  EXPECT_EQ(ErrorNumberOf([&] { empty.Fields("FEntryID"); }), kErrBofOrEof);
+  empty.MoveFirst();  // nothing to move to, and no error
+  EXPECT_TRUE(empty.Eof());
+
+  Recordset closed;  // what a statement without a result set gives
+  EXPECT_FALSE(closed.IsOpen());
+  EXPECT_EQ(closed.FieldCount(), 0);
+  for (const auto& call : std::vector<std::function<void()>>{
+           [&] { closed.Eof(); }, [&] { closed.Bof(); }, [&] { closed.RecordCount(); },
+           [&] { closed.Fields("x"); }, [&] { closed.Fields(0); }, [&] { closed.MoveNext(); },
+           [&] { closed.MoveFirst(); }, [&] { closed.Filter(""); }}) {
+    EXPECT_EQ(ErrorNumberOf(call), kErrObjectClosed);
+  }
+
+  Recordset rs = RoutingLines();
+  rs.Close();
+  rs.Close();  // closing twice is harmless
+  EXPECT_EQ(ErrorNumberOf([&] { rs.Eof(); }), kErrObjectClosed);
+  try {
+    rs.Fields("FEntryID");
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Source(), "ADODB.Recordset");
+    EXPECT_STREQ(e.what(), "Operation is not allowed when the object is closed.");
+  }
+}
+
+TEST(RecordsetTest, FilterPicksEqualRows) {
+  Recordset rs = RoutingLines();
+  const auto filtered = [&](const std::string& condition) {
+    rs.Filter(condition);
+    return Walk(rs);
+  };
+  // Text without regard to case; numbers as numbers, whichever way the literal is written.
+  EXPECT_EQ(filtered("FNumber = 'a.01'"), (Ids{1, 2}));
+  EXPECT_EQ(filtered("fentryid = 3"), (Ids{3}));
+  EXPECT_EQ(filtered("FQty = 1.50"), (Ids{2, 3}));
+  EXPECT_EQ(filtered("FQty = '1.5'"), (Ids{2, 3}));
+  EXPECT_EQ(filtered("FNumber = 12"), (Ids{4}));
+  EXPECT_EQ(filtered("FNumber = 12.0"), (Ids{4}));
+  EXPECT_EQ(filtered("FDate = '2024-03-10'"), (Ids{1}));
+  // Doubled quotes inside, blanks anywhere, AND in any case; a later filter replaces the earlier.
+  EXPECT_EQ(filtered("FNote = 'o''brien'"), (Ids{1}));
+  EXPECT_EQ(filtered("  FQty=1.5   and   [FNumber] = 'B.02'  "), (Ids{3}));
+  EXPECT_EQ(filtered("FQty = 1.5 AND FEntryID = 2 AND FNumber = 'A.01'"), (Ids{2}));
+  // Null meets nothing; an empty text meets only empty text.
+  EXPECT_EQ(filtered("FNote = ''"), (Ids{3}));
+  EXPECT_EQ(filtered("FQty = 99"), (Ids{}));
+  EXPECT_TRUE(rs.Bof());
+  EXPECT_EQ(rs.RecordCount(), 0);
+  EXPECT_EQ(filtered(""), (Ids{1, 2, 3, 4}));
+
+  // Filtering moves to the first visible row whatever row was current.
+  rs.MoveFirst();
+  rs.MoveNext();
+  rs.MoveNext();
+  rs.Filter("FNumber = 'A.01'");
+  EXPECT_EQ(rs.Fields("FEntryID").AsLong(), 1);
+  EXPECT_EQ(rs.RecordCount(), 2);
+  EXPECT_EQ(rs.Rows().size(), 4u);
+  rs.Filter("   ");
+  EXPECT_EQ(rs.RecordCount(), 4);
+}
+
+TEST(RecordsetTest, FilterRefusesWhatItCannotRead) {
+  Recordset rs = RoutingLines();
+  for (const char* bad : {"FEntryID > 2", "FEntryID = 2 OR FEntryID = 3", "FNumber = 'A.01",
+                          "FEntryID = abc", "FEntryID = 2 AND", "FEntryID = 2 ANDFQty = 1", "= 2",
+                          "FEntryID 2", "FEntryID = ", "(FEntryID = 2)", "FEntryID = 2 FQty = 1"}) {
+    EXPECT_EQ(ErrorNumberOf([&] { rs.Filter(bad); }), kErrInvalidArguments) << bad;
+  }
+  EXPECT_EQ(ErrorNumberOf([&] { rs.Filter("FMissing = 1"); }), kErrItemNotFound);
+  // A refused filter leaves the earlier view alone.
+  rs.Filter("FEntryID = 4");
+  EXPECT_EQ(ErrorNumberOf([&] { rs.Filter("FEntryID >= 4"); }), kErrInvalidArguments);
+  EXPECT_EQ(rs.RecordCount(), 1);
 }
 
 }  // namespace

@@ -21,6 +21,18 @@ using testing::TestDatabase;
 
 double Number(const TestDatabase& db, const std::string& sql) { return db.Scalar(sql).AsDouble(); }
 
+// The rows of `sql`: values joined by "|", rows by " ", Null written NULL.
+std::string Rows(const TestDatabase& db, const std::string& sql) {
+  std::string text;
+  for (RecordsetPtr rows = db.Query(sql); !rows->Eof(); rows->MoveNext()) {
+    text += text.empty() ? "" : " ";
+    for (int i = 0; i < rows->FieldCount(); ++i) {
+      text += (i ? "|" : "") + (rows->Fields(i).IsNull() ? "NULL" : rows->Fields(i).ToText());
+    }
+  }
+  return text;
+}
+
 std::string ReadSource(const std::string& relative) {
   std::ifstream in(std::string(CORVA_SOURCE_DIR) + "/schema/" + relative, std::ios::binary);
   std::stringstream text;
@@ -108,17 +120,10 @@ TEST(SchemaTest, RowsNeedOnlyTheColumnsAScenarioNames) {
       "insert into ICMORptEntry (FInterID, FEntryID, FSourceInterID) values (6, 1, 1)\n"
       "insert into SHMoveNoManage (FOperMoveNo, FWBInterID) values ('M1', 21)\n"
       "insert into SHMoveNoManage (FOperMoveNo, FWBInterID) values ('M2', 21)\n");
-  auto op = db.Query(
-      "select FStatus, FISOut, FAutoTD, FQualityChkID, FTimeUnit, FCheckerID, FStartWorkDate, "
-      "FQtyPlan from SHWorkBillEntry where FWBInterID = 21");
-  EXPECT_EQ(op->Fields("FStatus").AsLong(), 0);
-  EXPECT_EQ(op->Fields("FISOut").AsLong(), 1059);
-  EXPECT_EQ(op->Fields("FAutoTD").AsLong(), 1059);
-  EXPECT_EQ(op->Fields("FQualityChkID").AsLong(), 352);
-  EXPECT_EQ(op->Fields("FTimeUnit").AsLong(), 11082);
-  EXPECT_TRUE(op->Fields("FCheckerID").IsNull());
-  EXPECT_TRUE(op->Fields("FStartWorkDate").IsNull());
-  EXPECT_EQ(op->Fields("FQtyPlan").AsDouble(), 0);
+  EXPECT_EQ(Rows(db,
+                 "select FStatus, FISOut, FAutoTD, FQualityChkID, FTimeUnit, FCheckerID, "
+                 "FStartWorkDate, FQtyPlan from SHWorkBillEntry where FWBInterID = 21"),
+            "0|1059|1059|352|11082|NULL|NULL|0");
   EXPECT_EQ(Number(db, "select FBillType from SHWorkBill where FInterID = 2"), 11620);
   EXPECT_EQ(Number(db, "select FStockFlag from ICMO where FInterID = 1"), 14215);
   EXPECT_TRUE(db.Scalar("select FCloseDate from ICMO where FInterID = 1").IsNull());
@@ -214,23 +219,15 @@ TEST(UpdateBillDoubleQtyTest, DispatchShiftAndReportCodes) {
   const char* report =
       "select FQtyFinish, FQtyPass, FQtyScrap, FQtyForItem, FReprocessedQty, FOperAuxQtyPass, "
       "FOperAuxQtyScrap, FOperAuxQtyForItem, FOperAuxReprocessedQty from SHProcRpt";
+  // 582 keeps no operation unit; 5821 and 2520 keep it too (pass x conversion x coefficient).
   db.Execute("EXEC prc_SHUpdateBillDoubleQty 582,40");
-  auto row = db.Query(report);
-  EXPECT_EQ(row->Fields("FQtyFinish").AsDouble(), 90);
-  EXPECT_EQ(row->Fields("FQtyPass").AsDouble(), 60);
-  EXPECT_EQ(row->Fields("FReprocessedQty").AsDouble(), 10);
-  EXPECT_EQ(row->Fields("FOperAuxQtyPass").AsDouble(), 0);  // 582 keeps no operation unit
-  for (int code : {5821, 2520}) {
-    db.Execute("update SHProcRpt set FOperAuxQtyPass = 0, FAuxQtyPass = " +
-               std::to_string(code == 5821 ? 6 : 8));
-    db.Execute("EXEC prc_SHUpdateBillDoubleQty " + std::to_string(code) + ",40");
-    row = db.Query(report);
-    double pass = code == 5821 ? 6 : 8;
-    EXPECT_EQ(row->Fields("FQtyPass").AsDouble(), pass * 10) << code;
-    EXPECT_EQ(row->Fields("FOperAuxQtyPass").AsDouble(), pass * 0.5 * 4) << code;
-    EXPECT_EQ(row->Fields("FOperAuxQtyScrap").AsDouble(), 2) << code;
-    EXPECT_EQ(row->Fields("FOperAuxReprocessedQty").AsDouble(), 2) << code;
-  }
+  EXPECT_EQ(Rows(db, report), "90|60|10|10|10|0|0|0|0");
+  db.Execute("update SHProcRpt set FAuxQtyPass = 6\nEXEC prc_SHUpdateBillDoubleQty 5821,40");
+  EXPECT_EQ(Rows(db, report), "90|60|10|10|10|12|2|2|2");
+  db.Execute(
+      "update SHProcRpt set FOperAuxQtyPass = 0, FAuxQtyPass = 8\n"
+      "EXEC prc_SHUpdateBillDoubleQty 2520,40");
+  EXPECT_EQ(Rows(db, report), "90|80|10|10|10|16|2|2|2");
 }
 
 TEST(UpdateBillDoubleQtyTest, UnknownCodeStopsTheCallersBatch) {
@@ -302,33 +299,28 @@ TEST(SampleFactoryTest, HoldsWhatTheDemoWalksThrough) {
                    "on b.FInterID = e.FInterID and b.FICMOInterID = e.FICMOInterID"),
             7);
 
-  auto ops = db.Query(
-      "select e.FOperSN, e.FStatus, e.FAuxQtyPlan, e.FQtyPlan, c.FItemID from SHWorkBillEntry e "
-      "inner join SHWorkBill b on b.FInterID = e.FInterID and b.FICMOInterID = 1001 "
-      "inner join T_WorkCenter c on c.FItemID = e.FWorkCenterID "
-      "where e.FStartWorkDate <= e.FEndWorkDate order by e.FOperSN");
-  ASSERT_EQ(ops->RecordCount(), 3);
-  for (int sn : {10, 20, 30}) {
-    EXPECT_EQ(ops->Fields("FOperSN").AsLong(), sn);
-    EXPECT_EQ(ops->Fields("FStatus").AsLong(), 0);
-    EXPECT_EQ(ops->Fields("FAuxQtyPlan").AsDouble(), 100);
-    EXPECT_EQ(ops->Fields("FQtyPlan").AsDouble(), 100);
-    ops->MoveNext();
-  }
+  EXPECT_EQ(Rows(db,
+                 "select e.FOperSN, e.FStatus, e.FAuxQtyPlan, e.FQtyPlan from SHWorkBillEntry e "
+                 "inner join SHWorkBill b on b.FInterID = e.FInterID and b.FICMOInterID = 1001 "
+                 "inner join T_WorkCenter c on c.FItemID = e.FWorkCenterID "
+                 "where e.FStartWorkDate <= e.FEndWorkDate order by e.FOperSN"),
+            "10|0|100|100 20|0|100|100 30|0|100|100");
   EXPECT_EQ(Number(db, "select FCurNo from ICBillNo where FBillID = 52"), 1);
 
   // Two years of calendar: 104 weekend days a year and Labour Day 2026 are off; working days are
   // numbered without a gap, alike in both calendar tables.
-  EXPECT_EQ(Number(db, "select count(*) from t_WorkCalendar"), 730);
-  EXPECT_EQ(Number(db, "select count(*) from t_WorkCalendar where FInterID > 0"), 521);
-  EXPECT_EQ(Number(db, "select max(FInterID) from t_WorkCalendar"), 521);
+  EXPECT_EQ(Rows(db,
+                 "select count(*), sum(case when FInterID > 0 then 1 else 0 end), max(FInterID) "
+                 "from t_WorkCalendar"),
+            "730|521|521");
   EXPECT_EQ(Number(db,
                    "select count(*) from t_WorkCalendar w inner join T_MutiWorkCal m "
                    "on m.FDay = w.FDay and m.FInterID = w.FInterID and m.FCalID = 999"),
             730);
-  EXPECT_EQ(Number(db, "select FInterID from t_WorkCalendar where FDay = '2026-05-01'"), 0);
-  EXPECT_EQ(Number(db, "select FInterID from t_WorkCalendar where FDay = '2026-03-07'"), 0);
-  EXPECT_EQ(Number(db, "select FInterID from t_WorkCalendar where FDay = '2026-01-02'"), 2);
+  EXPECT_EQ(Rows(db,
+                 "select FInterID from t_WorkCalendar "
+                 "where FDay in ('2026-01-02', '2026-03-07', '2026-05-01') order by FDay"),
+            "2 0 0");
 }
 
 TEST(SampleDsnTest, NamesTheDatabaseAndTheEngineAsTheConnectionReportsIt) {

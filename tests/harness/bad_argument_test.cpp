@@ -69,23 +69,7 @@ class BadArgumentTest : public ::testing::TestWithParam<Target> {
   // Calls the operation with `args`; a failed call is committed (its writes, if it left any, then
   // show in the snapshot), a successful one rolled back, so every call starts from the same rows.
   Outcome Call(const Args& args) {
-    const Target& target = GetParam();
-    Outcome outcome;
-    TransactionScope scope;
-    Args passed = args;
-    try {
-      outcome.result = CreateObject(target.progid)->Invoke(target.op.name, passed);
-    } catch (const Error& e) {
-      outcome.raised = true;
-      outcome.error_number = e.Number();
-      outcome.error = e.Description();
-    } catch (const std::exception& e) {
-      ADD_FAILURE() << "an exception that is not an error of the library: " << e.what();
-      outcome.raised = true;
-    }
-    outcome.doomed = scope.Doomed();
-    if (outcome.raised || outcome.doomed) scope.Commit();
-    return outcome;
+    return CallAndCommit(GetParam().progid, GetParam().op.name, args, false);
   }
 
   void ExpectNothingWritten(const Outcome& outcome) {

@@ -93,8 +93,11 @@ struct Outcome {
 
 // Creates `progid` and invokes `operation` with `args` as the host does, inside a transaction
 // scope that is committed afterwards: a doomed one rolls back, any other keeps what the call
-// wrote. An exception other than corva::Error fails the running test.
-Outcome CallAndCommit(const std::string& progid, const std::string& operation, Args args);
+// wrote. With `keep_success` false a call that neither raised nor was doomed is rolled back
+// instead, so that calls made one after another start from the same rows. An exception other
+// than corva::Error fails the running test.
+Outcome CallAndCommit(const std::string& progid, const std::string& operation, Args args,
+                      bool keep_success = true);
 
 // The property-string parameter of an operation: a String named like "sDsn" or "MtsString".
 bool IsPropertyString(const host::ParamDescription& param);

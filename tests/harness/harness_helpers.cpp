@@ -139,7 +139,8 @@ std::string Difference(const Snapshot& before, const Snapshot& after) {
   return text;
 }
 
-Outcome CallAndCommit(const std::string& progid, const std::string& operation, Args args) {
+Outcome CallAndCommit(const std::string& progid, const std::string& operation, Args args,
+                      bool keep_success) {
   Outcome outcome;
   TransactionScope scope;
   try {
@@ -155,7 +156,7 @@ Outcome CallAndCommit(const std::string& progid, const std::string& operation, A
   }
   outcome.args = std::move(args);
   outcome.doomed = scope.Doomed();
-  scope.Commit();
+  if (keep_success || outcome.raised || outcome.doomed) scope.Commit();
   return outcome;
 }
 

@@ -54,6 +54,7 @@ struct Record {
   int error_line = 0;
   int error_column = 0;
   std::string error_fragment;
+  std::vector<std::string> expected_text;  // the expectation as written, for failure messages
 
   std::string Batch() const {
     std::string text;
@@ -154,11 +155,8 @@ bool ParseParams(const std::string& text, std::vector<Variant>* out, std::string
 bool ParseHeader(const std::string& line, Record* record, std::string* problem) {
   std::string rest = line.substr(5);
   size_t params_at = rest.find(" params ");
-  if (params_at == std::string::npos && rest.size() >= 7 &&
-      rest.substr(rest.size() - 7) == " params")
-    params_at = rest.size() - 7;
   if (params_at != std::string::npos) {
-    std::string params = rest.substr(std::min(rest.size(), params_at + 8));
+    std::string params = rest.substr(params_at + 8);
     rest = rest.substr(0, params_at);
     if (!ParseParams(params, &record->params, problem)) return false;
   }
@@ -247,6 +245,7 @@ std::vector<Record> ParseCaseFile(const fs::path& path, std::vector<std::string>
       record.batch_lines.push_back(lines[i++]);
     while (!record.batch_lines.empty() && record.batch_lines.back().empty())
       record.batch_lines.pop_back();
+    const size_t expectation_start = i;
     if (i < lines.size() && IsErrorLine(lines[i])) {
       record.expect = Expect::kError;
       if (!ParseErrorLine(lines[i], &record)) problem(i, "bad error line");
@@ -273,6 +272,7 @@ std::vector<Record> ParseCaseFile(const fs::path& path, std::vector<std::string>
         }
       }
     }
+    record.expected_text.assign(lines.begin() + expectation_start, lines.begin() + i);
     while (i < lines.size() && lines[i] != "====") {
       if (!lines[i].empty()) {
         problem(i, "unexpected text after the record's expectation: '" + lines[i] + "'");
@@ -400,25 +400,8 @@ std::string Indent(std::string text) {
 std::string DescribeExpected(const Record& record) {
   std::string text;
   if (record.rowcount) text = "rows affected: " + std::to_string(*record.rowcount) + "\n";
-  if (record.expect == Expect::kSuccess) return text + "(success)";
-  if (record.expect == Expect::kError) {
-    text = "error " + std::to_string(record.error_number);
-    if (record.error_line > 0)
-      text +=
-          " at " + std::to_string(record.error_line) + ":" + std::to_string(record.error_column);
-    return text + (record.error_fragment.empty() ? "" : " '" + record.error_fragment + "'");
-  }
-  for (size_t s = 0; s < record.result_sets.size(); ++s) {
-    if (s > 0) text += "~~~~\n";
-    const ExpectedSet& set = record.result_sets[s];
-    for (size_t c = 0; c < set.columns.size(); ++c) text += (c ? "\t" : "") + set.columns[c];
-    text += "\n";
-    for (const ExpectedRow& row : set.rows) {
-      for (size_t c = 0; c < row.size(); ++c) text += (c ? "\t" : "") + row[c];
-      text += "\n";
-    }
-  }
-  return record.result_sets.empty() ? text + "(no result set)" : text;
+  for (const std::string& line : record.expected_text) text += line + "\n";
+  return text.empty() ? "(success)" : text;
 }
 
 std::string DescribeActual(const BatchResult& result) {

@@ -243,7 +243,13 @@ void PrintTrace(const Site& site, const std::vector<Operation>& ops, const std::
     if (op.prepare) op.prepare(site, 1);
     SqlTrace::Clear();
     SqlTrace::EnableProcess(true);
+    // SQLite's plan of each statement the engine prepares for the call, printed as it prepares.
+    corva::tsql::SetPlanObserver([](const std::string& sql, const std::vector<std::string>& plan) {
+      std::printf("  sqlite: %s\n", sql.c_str());
+      for (const std::string& line : plan) std::printf("    plan: %s\n", line.c_str());
+    });
     bool ok = op.call(site, 1);
+    corva::tsql::SetPlanObserver(nullptr);
     SqlTrace::EnableProcess(false);
     std::printf("%s -> %s\n", name.c_str(), ok ? "ok" : "FAILED");
     for (const TraceEntry& e : SqlTrace::Entries()) {

@@ -1,6 +1,7 @@
 // Table layouts read from SQLite's schema and the stored routines of the catalog table.
 #include "tsql/catalog.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 
@@ -35,6 +36,13 @@ void TableInfo::BuildIndex() {
     if (columns[i].identity) identity = static_cast<int>(i);
     if (columns[i].rowid_key) rowid_key = static_cast<int>(i);
   }
+}
+
+std::vector<std::string> TableInfo::RowKey() const {
+  if (clustered_key.empty()) return {"rowid"};
+  std::vector<std::string> key;
+  for (int c : clustered_key) key.push_back(QuoteId(columns[c].name));
+  return key;
 }
 
 std::string QuoteId(std::string_view name) {
@@ -96,7 +104,11 @@ std::shared_ptr<TableInfo> LoadTable(sqlite3* db, std::string_view schema,
   std::string pragma = "PRAGMA " + std::string(schema) + ".table_info(" + QuoteId(name) + ")";
   rc = sqlite3_prepare_v2(db, pragma.c_str(), -1, &s, nullptr);
   if (rc != SQLITE_OK) ThrowSqlite(db, rc);
+  bool by_key = create.size() >= 13 && EqualsNoCase(create.substr(create.size() - 13), "WITHOUT ROWID");
+  std::vector<std::pair<int, int>> key;  // (position in the key, column)
   while (sqlite3_step(s) == SQLITE_ROW) {
+    if (by_key && sqlite3_column_int(s, 5) != 0)
+      key.emplace_back(sqlite3_column_int(s, 5), static_cast<int>(info->columns.size()));
     ColumnInfo c;
     c.name = ColumnText(s, 1);
     std::string decl = ColumnText(s, 2);
@@ -104,7 +116,7 @@ std::shared_ptr<TableInfo> LoadTable(sqlite3* db, std::string_view schema,
     c.not_null = sqlite3_column_int(s, 3) != 0;
     // A column declared exactly INTEGER PRIMARY KEY is SQLite's rowid: an identity when it
     // numbers with AUTOINCREMENT (the only column the keyword may stand on), otherwise an int key.
-    bool rowid = decl == "INTEGER" && sqlite3_column_int(s, 5) != 0;
+    bool rowid = !by_key && decl == "INTEGER" && sqlite3_column_int(s, 5) != 0;
     c.identity = rowid && create.find("PRIMARY KEY AUTOINCREMENT") != std::string::npos;
     c.rowid_key = rowid && !c.identity;
     if (c.rowid_key) c.default_sql = ColumnText(s, 4);
@@ -112,6 +124,8 @@ std::shared_ptr<TableInfo> LoadTable(sqlite3* db, std::string_view schema,
     info->columns.push_back(std::move(c));
   }
   sqlite3_finalize(s);
+  std::sort(key.begin(), key.end());
+  for (const auto& k : key) info->clustered_key.push_back(k.second);
   info->version = NextTableVersion();
   info->BuildIndex();
   if (info->identity >= 0 && schema == "main") {

@@ -40,9 +40,16 @@ struct TableInfo {
   int rowid_key = -1;     // the column that is SQLite's rowid without being an identity, or -1
   int64_t increment = 1;  // of the identity; rows are renumbered after an insert when not 1
   bool temp = false;
+  // A table keyed by two or more int columns is stored by its key, as SQL Server clusters a table
+  // on its primary key (SQLite's WITHOUT ROWID): a lookup by key descends one B-tree instead of
+  // the key's index and then the table. Such rows are told apart by these columns, in key order;
+  // empty for a table with a rowid.
+  std::vector<int> clustered_key;
   uint64_t version = 0;  // equal versions mean equal definitions
   int64_t object_id = 0;
 
+  // What tells one row from another in SQLite: "rowid", or the quoted key columns.
+  std::vector<std::string> RowKey() const;
   // Index of a column by name without regard to case, or -1.
   int Find(std::string_view column) const;
   void BuildIndex();

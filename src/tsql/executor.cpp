@@ -245,6 +245,8 @@ Value Executor::ParamValue(const ParamSource& p) {
         ThrowSql(16930, "The requested row is not in the fetch buffer.");
       for (size_t i = 0; i < c.rowid_tables.size(); ++i)
         if (c.rowid_tables[i] == alias) return c.rows[c.position][c.visible + i];
+      for (size_t i = 0; i < c.rowid_bases.size(); ++i)
+        if (c.rowid_bases[i] == alias) return c.rows[c.position][c.visible + i];
       ThrowSql(16929, "The cursor is READ ONLY.");
     }
   }

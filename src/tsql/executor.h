@@ -25,6 +25,7 @@ struct CursorState {
   std::vector<std::vector<Value>> rows;
   size_t visible = 0;                     // columns before the hidden rowids
   std::vector<std::string> rowid_tables;  // exposed names of the hidden rowid columns
+  std::vector<std::string> rowid_bases;   // their tables' names
   int64_t position = -1;
 };
 
@@ -147,8 +148,10 @@ class Executor : public Resolver {
   // DML with AFTER triggers (executor_dml.cpp)
   bool HasTriggers(const TablePtr& table, const char* event);
   void FireTriggers(const TablePtr& table, const char* event, const std::vector<int64_t>& rowids,
-                    const std::string& deleted_physical);
+                    const std::string& deleted_physical, int64_t affected);
   std::vector<int64_t> CollectRowids(SqlText& text);
+  // Appends the row key a statement gave back (all its columns), unless it is NULL.
+  static void AddRowKey(sqlite3_stmt* st, std::vector<int64_t>* ids);
   std::string SnapshotRows(const TablePtr& table, const std::vector<int64_t>& rowids,
                            const std::string& name);
 

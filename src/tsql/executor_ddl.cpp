@@ -122,7 +122,8 @@ void Executor::CreateTable(const CreateTableStmt& s) {
     if (ResolveTable(s.name) ||
         session_.handle->catalog().FindRoutine(session_.handle->db(), "P", name))
       ThrowSql(2714, "There is already an object named '" + name + "' in the database.");
-    session_.handle->Exec("CREATE TABLE main." + QuoteId(name) + " (" + body + ")");
+    session_.handle->Exec("CREATE TABLE main." + QuoteId(name) + " (" + body + ")" +
+                          (Translator::StoredByKey(s.def) ? " WITHOUT ROWID" : ""));
     if (seed != 1 || increment != 1)
       session_.handle->Exec("INSERT INTO main.sqlite_sequence(name, seq) VALUES (" +
                             QuoteText(name) + ", " + std::to_string(seed - increment) + ")");

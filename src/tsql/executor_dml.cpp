@@ -1,6 +1,8 @@
 // INSERT, UPDATE, DELETE and SELECT INTO, and the AFTER triggers they fire: a statement on a table
-// with enabled triggers first collects the rowids it will touch, snapshots the old rows as
-// `deleted`, runs, snapshots the new rows as `inserted`, then runs each trigger body once.
+// with enabled triggers first collects the rows it will touch (their rowids, or the key columns of
+// a table stored by its key, one after the other), snapshots the old rows as `deleted`, runs,
+// snapshots the new rows as `inserted`, then runs each trigger body once.
+#include <algorithm>
 #include <functional>
 
 #include "corva/error.h"
@@ -10,12 +12,28 @@
 namespace corva::tsql {
 namespace {
 
-// `text` giving back the rowids it wrote, for the triggers of a table whose rowid is its key.
-SqlText Returning(const SqlText& text) {
+// `text` giving back the rows it wrote, for the triggers of a table whose rows are told apart by
+// their key: a rowid key, or the key of a table stored by it.
+SqlText Returning(const SqlText& text, const TableInfo& table) {
   SqlText r;
-  r.sql = text.sql + " RETURNING rowid";
+  r.sql = text.sql + " RETURNING ";
+  std::vector<std::string> key = table.RowKey();
+  for (size_t k = 0; k < key.size(); ++k) r.sql += (k ? ", " : "") + key[k];
   r.params = text.params;
   return r;
+}
+
+// Whether the rows a statement writes into `table` are told apart by values the statement itself
+// gives (rather than by rowids SQLite numbers above the largest).
+bool KeyedRows(const TableInfo& table) {
+  return table.rowid_key >= 0 || !table.clustered_key.empty();
+}
+
+// Whether a statement setting `column` can move a row to another key.
+bool MovesRows(const TableInfo& table, int column) {
+  return column == table.rowid_key ||
+         std::find(table.clustered_key.begin(), table.clustered_key.end(), column) !=
+             table.clustered_key.end();
 }
 
 }  // namespace
@@ -107,17 +125,18 @@ void Executor::Insert(const InsertStmt& s) {
     } else {
       p.steps.push_back(t.Insert(s, p.table));
     }
-    if (!p.table->temp && p.table->rowid_key >= 0) p.steps.push_back(Returning(p.steps[0]));
+    if (!p.table->temp && KeyedRows(*p.table))
+      p.steps.push_back(Returning(p.steps[0], *p.table));
   });
   if (plan->uses_sysobjects) RefreshSysObjects();
   const TablePtr& table = plan->table;
   bool triggers = !table->temp && HasTriggers(table, "insert");
   // A rowid key takes the values the rows bring, below the largest one as well: the statement
   // itself tells which rows it added. Other tables number their new rows above the largest.
-  bool returning = triggers && table->rowid_key >= 0;
+  bool returning = triggers && KeyedRows(*table);
   std::vector<int64_t> ids;
   RowFn collect;
-  if (returning) collect = [&](sqlite3_stmt* st) { ids.push_back(sqlite3_column_int64(st, 0)); };
+  if (returning) collect = [&](sqlite3_stmt* st) { AddRowKey(st, &ids); };
   SqlText& step = plan->steps[returning ? 1 : 0];
   int64_t before = 0;
   if (triggers && !returning) {
@@ -168,7 +187,7 @@ void Executor::Insert(const InsertStmt& s) {
       while (st && sqlite3_step(st) == SQLITE_ROW) ids.push_back(sqlite3_column_int64(st, 0));
       sqlite3_finalize(st);
     }
-    FireTriggers(table, "insert", ids, std::string());
+    FireTriggers(table, "insert", ids, std::string(), changes);
     session_.rowcount = changes;
   }
 }
@@ -179,11 +198,10 @@ void Executor::Update(const UpdateStmt& s) {
     p.steps.push_back(t.Update(s));
     if (!p.table->temp && HasTriggers(p.table, "update")) {
       p.steps.push_back(t.TargetRowids(s.target, s.from, s.where.get(), s.current_of, s.top.get()));
-      // A statement that changes a rowid key moves its rows: `inserted` are the rows it gives back.
+      // A statement that changes a key moves its rows: `inserted` are the rows it gives back.
       for (const SetClause& c : s.sets)
-        if (p.table->rowid_key >= 0 && p.table->Find(c.column.back()) == p.table->rowid_key &&
-            p.steps.size() == 2)
-          p.steps.push_back(Returning(p.steps[0]));
+        if (MovesRows(*p.table, p.table->Find(c.column.back())) && p.steps.size() == 2)
+          p.steps.push_back(Returning(p.steps[0], *p.table));
     }
   });
   if (plan->uses_sysobjects) RefreshSysObjects();
@@ -194,13 +212,12 @@ void Executor::Update(const UpdateStmt& s) {
     int64_t changes;
     if (plan->steps.size() > 2) {
       ids.clear();
-      changes = Step(plan->steps[2],
-                     [&](sqlite3_stmt* st) { ids.push_back(sqlite3_column_int64(st, 0)); });
+      changes = Step(plan->steps[2], [&](sqlite3_stmt* st) { AddRowKey(st, &ids); });
     } else {
       changes = Step(plan->steps[0], nullptr);
     }
     AddRowsAffected(changes, true);
-    FireTriggers(table, "update", ids, deleted);
+    FireTriggers(table, "update", ids, deleted, changes);
     session_.rowcount = changes;
     return;
   }
@@ -221,7 +238,7 @@ void Executor::Delete(const DeleteStmt& s) {
     std::string deleted = SnapshotRows(table, ids, "deleted");
     int64_t changes = Step(plan->steps[0], nullptr);
     AddRowsAffected(changes, true);
-    FireTriggers(table, "delete", {}, deleted);
+    FireTriggers(table, "delete", {}, deleted, changes);
     session_.rowcount = changes;
     return;
   }
@@ -258,11 +275,15 @@ bool Executor::HasTriggers(const TablePtr& table, const char* event) {
   return !session_.handle->catalog().Triggers(session_.handle->db(), table->name, event).empty();
 }
 
+void Executor::AddRowKey(sqlite3_stmt* st, std::vector<int64_t>* ids) {
+  if (sqlite3_column_type(st, 0) == SQLITE_NULL) return;
+  for (int k = 0, n = sqlite3_column_count(st); k < n; ++k)
+    ids->push_back(sqlite3_column_int64(st, k));
+}
+
 std::vector<int64_t> Executor::CollectRowids(SqlText& text) {
   std::vector<int64_t> ids;
-  Step(text, [&](sqlite3_stmt* st) {
-    if (sqlite3_column_type(st, 0) != SQLITE_NULL) ids.push_back(sqlite3_column_int64(st, 0));
-  });
+  Step(text, [&](sqlite3_stmt* st) { AddRowKey(st, &ids); });
   return ids;
 }
 
@@ -282,16 +303,30 @@ std::string Executor::SnapshotRows(const TablePtr& table, const std::vector<int6
                          std::to_string(active_triggers_.size());
   auto info = MakeTempTable(name, physical, body, std::move(cols), 1);
   if (!rowids.empty()) {
-    std::string ids = "temp." + QuoteId("corva_ids$" + std::to_string(session_.slot));
-    session_.handle->Exec("CREATE TEMP TABLE IF NOT EXISTS " +
-                          QuoteId("corva_ids$" + std::to_string(session_.slot)) +
-                          " (id INTEGER PRIMARY KEY)");
+    // The rows' keys go into a table of as many columns as the key has parts.
+    std::vector<std::string> key = table->RowKey();
+    size_t parts = key.size();
+    std::string bare = "corva_ids$" + std::to_string(session_.slot);
+    if (parts > 1) bare += "$" + std::to_string(parts);
+    std::string ids = "temp." + QuoteId(bare);
+    std::string columns, marks, row_key;
+    for (size_t k = 0; k < parts; ++k) {
+      columns += (k ? ", k" : "k") + std::to_string(k);
+      marks += (k ? ", ?" : "?") + std::to_string(k + 1);
+      row_key += (k ? ", " : "") + key[k];
+    }
+    if (parts > 1) row_key = "(" + row_key + ")";
+    session_.handle->Exec(
+        "CREATE TEMP TABLE IF NOT EXISTS " + QuoteId(bare) +
+        (parts == 1 ? std::string(" (k0 INTEGER PRIMARY KEY)")
+                    : " (" + columns + ", PRIMARY KEY (" + columns + ")) WITHOUT ROWID"));
     session_.handle->Exec("DELETE FROM " + ids);
     std::shared_ptr<Prepared> add =
-        session_.handle->Prepare("INSERT OR IGNORE INTO " + ids + " VALUES (?1)");
-    for (int64_t id : rowids) {
+        session_.handle->Prepare("INSERT OR IGNORE INTO " + ids + " VALUES (" + marks + ")");
+    for (size_t i = 0; i + parts <= rowids.size(); i += parts) {
       sqlite3_reset(add->get());
-      sqlite3_bind_int64(add->get(), 1, id);
+      for (size_t k = 0; k < parts; ++k)
+        sqlite3_bind_int64(add->get(), static_cast<int>(k + 1), rowids[i + k]);
       sqlite3_step(add->get());
     }
     sqlite3_reset(add->get());
@@ -301,7 +336,8 @@ std::string Executor::SnapshotRows(const TablePtr& table, const std::vector<int6
       list += QuoteId(table->columns[i].name);
     }
     session_.handle->Exec("INSERT INTO " + info->sql_name + " SELECT " + list + " FROM " +
-                          table->sql_name + " WHERE rowid IN (SELECT id FROM " + ids + ")");
+                          table->sql_name + " WHERE " + row_key + " IN (SELECT " + columns +
+                          " FROM " + ids + ")");
   }
   pending_snapshots_[physical] = info;
   return physical;
@@ -309,14 +345,13 @@ std::string Executor::SnapshotRows(const TablePtr& table, const std::vector<int6
 
 void Executor::FireTriggers(const TablePtr& table, const char* event,
                             const std::vector<int64_t>& rowids,
-                            const std::string& deleted_physical) {
+                            const std::string& deleted_physical, int64_t affected) {
   auto triggers = session_.handle->catalog().Triggers(session_.handle->db(), table->name, event);
   std::string inserted = SnapshotRows(table, rowids, "inserted");
   std::string deleted =
       deleted_physical.empty() ? SnapshotRows(table, {}, "deleted") : deleted_physical;
   TablePtr ins = pending_snapshots_[inserted];
   TablePtr del = pending_snapshots_[deleted];
-  int64_t count = static_cast<int64_t>(std::max<size_t>(rowids.size(), 0));
   struct Release {
     Executor* self;
     std::string a, b;
@@ -341,7 +376,7 @@ void Executor::FireTriggers(const TablePtr& table, const char* event,
     active_triggers_.insert(key);
     bool saved = in_trigger_;
     in_trigger_ = true;
-    session_.rowcount = count;
+    session_.rowcount = affected;  // @@ROWCOUNT: the rows the firing statement touched
     try {
       RunFrame(&frame);
     } catch (...) {

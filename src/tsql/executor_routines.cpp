@@ -174,7 +174,9 @@ void Executor::CursorCommand(const NamesStmt& s) {
       if (plan->uses_sysobjects) RefreshSysObjects();
       SqlText& text = plan->steps[0];
       c.visible = text.columns.size();
-      c.rowid_tables = plan->names;
+      size_t hidden = plan->names.size() / 2;
+      c.rowid_tables.assign(plan->names.begin(), plan->names.begin() + hidden);
+      c.rowid_bases.assign(plan->names.begin() + hidden, plan->names.end());
       c.rows.clear();
       size_t total = c.visible + c.rowid_tables.size();
       Step(text, [&](sqlite3_stmt* st) {

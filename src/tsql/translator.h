@@ -102,6 +102,9 @@ class Translator {
   SqlText TargetRowids(const std::vector<std::string>& target, const std::vector<TableRefPtr>& from,
                        const tsql::Expr* where, const std::string& current_of,
                        const tsql::Expr* top);
+  // Whether a table of `def` is stored by its key (WITHOUT ROWID): a primary key of two or more
+  // int columns and no identity.
+  static bool StoredByKey(const TableDefAst& def);
   // The SQLite column definitions of a table ("\"a\" INT NOT NULL, ...").
   std::string ColumnDefinitions(const TableDefAst& def, std::vector<ColumnInfo>* columns);
   // Result columns' types of a query (for SELECT INTO).
@@ -157,6 +160,9 @@ class Translator {
   void GuardKey(const TableInfo& table, const char* verb, size_t start, std::string* out);
   // The guarded value of a rowid key an INSERT leaves out.
   std::string KeyDefault(const TableInfo& table);
+  // " AND "-joined `alias`.<key> = <cursor's row> over the row key of `table`: WHERE CURRENT OF.
+  void CurrentOf(const TableInfo& table, const std::string& alias, const std::string& cursor,
+                 std::string* out);
   std::string RowidSelect(const std::vector<std::string>& target,
                           const std::vector<TableRefPtr>& from, const tsql::Expr* where,
                           const std::string& current_of, const tsql::Expr* top,

@@ -3,7 +3,8 @@
 // entry of that table, or as an added entry) and work through the target's rowid:
 //   UPDATE t AS __t SET c = __s.v0 FROM (SELECT x.rowid AS __rid, <value> AS v0 FROM ...) AS __s
 //   WHERE __t.rowid = __s.__rid
-// so that every SET value is computed from the rows as they were before the update.
+// so that every SET value is computed from the rows as they were before the update. A table stored
+// by its key has no rowid: its key columns stand in its place (__rid0, __rid1, ...).
 #include <algorithm>
 
 #include "corva/error.h"
@@ -59,6 +60,18 @@ std::string DefaultSql(const Expr& e, const SqlType& type, const Resolver& r) {
 }
 
 }  // namespace
+
+bool Translator::StoredByKey(const TableDefAst& def) {
+  if (def.primary_key.size() < 2) return false;
+  for (const ColumnDefAst& c : def.columns)
+    if (c.identity || c.primary_key) return false;
+  for (const std::string& k : def.primary_key) {
+    auto c = std::find_if(def.columns.begin(), def.columns.end(),
+                          [&](const ColumnDefAst& c) { return EqualsNoCase(c.name, k); });
+    if (c == def.columns.end() || c->type.kind != TypeKind::kInt) return false;
+  }
+  return true;
+}
 
 std::string Translator::ColumnDefinitions(const TableDefAst& def,
                                           std::vector<ColumnInfo>* columns) {
@@ -282,6 +295,29 @@ std::string Translator::TargetAlias(const std::vector<std::string>& target,
   return std::string();
 }
 
+namespace {
+
+// The name a row key's part `k` takes in a row-finding select: "__rid" for a rowid.
+std::string RidName(const TableInfo& table, size_t k) {
+  return table.clustered_key.empty() ? "__rid" : "__rid" + std::to_string(k);
+}
+
+}  // namespace
+
+void Translator::CurrentOf(const TableInfo& table, const std::string& alias,
+                           const std::string& cursor, std::string* out) {
+  std::vector<std::string> key = table.RowKey();
+  for (size_t k = 0; k < key.size(); ++k) {
+    if (k) *out += " AND ";
+    *out += QuoteId(alias) + "." + key[k] + " = ";
+    ParamSource p;
+    p.kind = ParamSource::Kind::kCursorRowid;
+    p.name = ToLower(cursor) + "\x1f" + ToLower(alias);
+    if (!table.clustered_key.empty()) p.name += "\x1f" + std::to_string(k);
+    Param(std::move(p), out);
+  }
+}
+
 std::string Translator::RowidSelect(const std::vector<std::string>& target,
                                     const std::vector<TableRefPtr>& from, const tsql::Expr* where,
                                     const std::string& current_of, const tsql::Expr* top,
@@ -299,8 +335,13 @@ std::string Translator::RowidSelect(const std::vector<std::string>& target,
     from_sql += (*table)->sql_name + " AS " + QuoteId(alias);
     scope.tables.push_back(ScopeTable{alias, *table, {}});
   }
-  std::string sql =
-      "SELECT " + QuoteId(alias) + (target_nested_ ? ".__rid" : ".rowid") + " AS __rid";
+  std::string sql = "SELECT ";
+  std::vector<std::string> key = (*table)->RowKey();
+  for (size_t k = 0; k < key.size(); ++k) {
+    if (k) sql += ", ";
+    std::string rid = RidName(**table, k);
+    sql += QuoteId(alias) + "." + (target_nested_ ? rid : key[k]) + " AS " + rid;
+  }
   target_ref_ = nullptr;
   target_nested_ = false;
   for (size_t i = 0; i < sets.size(); ++i) {
@@ -317,11 +358,8 @@ std::string Translator::RowidSelect(const std::vector<std::string>& target,
   }
   sql += " FROM " + from_sql;
   if (!current_of.empty()) {
-    sql += " WHERE " + QuoteId(alias) + ".rowid = ";
-    ParamSource p;
-    p.kind = ParamSource::Kind::kCursorRowid;
-    p.name = ToLower(current_of) + "\x1f" + ToLower(alias);
-    Param(std::move(p), &sql);
+    sql += " WHERE ";
+    CurrentOf(**table, alias, current_of, &sql);
   } else if (where) {
     sql += " WHERE ";
     Expr(*where, scope, &sql);
@@ -365,11 +403,8 @@ SqlText Translator::Update(const UpdateStmt& s) {
       if (idx == table->rowid_key) GuardKey(*table, "UPDATE", start, &t.sql);
     }
     if (!s.current_of.empty()) {
-      t.sql += " WHERE " + QuoteId(alias) + ".rowid = ";
-      ParamSource p;
-      p.kind = ParamSource::Kind::kCursorRowid;
-      p.name = ToLower(s.current_of) + "\x1f" + ToLower(alias);
-      Param(std::move(p), &t.sql);
+      t.sql += " WHERE ";
+      CurrentOf(*table, alias, s.current_of, &t.sql);
     } else if (s.where) {
       t.sql += " WHERE ";
       Expr(*s.where, scope, &t.sql);
@@ -384,7 +419,10 @@ SqlText Translator::Update(const UpdateStmt& s) {
       t.sql += QuoteId(table->columns[table->Find(sets[i]->column.back())].name) + " = __s.v" +
                std::to_string(i);
     }
-    t.sql += " FROM (" + select + ") AS __s WHERE __t.rowid = __s.__rid";
+    t.sql += " FROM (" + select + ") AS __s WHERE ";
+    std::vector<std::string> key = table->RowKey();
+    for (size_t k = 0; k < key.size(); ++k)
+      t.sql += (k ? " AND __t." : "__t.") + key[k] + " = __s." + RidName(*table, k);
   }
   plan_->table = table;
   params_ = nullptr;
@@ -402,11 +440,8 @@ SqlText Translator::Delete(const DeleteStmt& s) {
     scope.tables.push_back(ScopeTable{alias, table, {}});
     t.sql = "DELETE FROM " + table->sql_name + " AS " + QuoteId(alias);
     if (!s.current_of.empty()) {
-      t.sql += " WHERE " + QuoteId(alias) + ".rowid = ";
-      ParamSource p;
-      p.kind = ParamSource::Kind::kCursorRowid;
-      p.name = ToLower(s.current_of) + "\x1f" + ToLower(alias);
-      Param(std::move(p), &t.sql);
+      t.sql += " WHERE ";
+      CurrentOf(*table, alias, s.current_of, &t.sql);
     } else if (s.where) {
       t.sql += " WHERE ";
       Expr(*s.where, scope, &t.sql);
@@ -415,8 +450,15 @@ SqlText Translator::Delete(const DeleteStmt& s) {
     std::vector<SqlType> types;
     std::string select =
         RowidSelect(s.target, s.from, s.where.get(), s.current_of, s.top.get(), {}, &table, &types);
-    t.sql =
-        "DELETE FROM " + table->sql_name + " WHERE rowid IN (SELECT __rid FROM (" + select + "))";
+    std::string key, rid;
+    std::vector<std::string> parts = table->RowKey();
+    for (size_t k = 0; k < parts.size(); ++k) {
+      key += (k ? ", " : "") + parts[k];
+      rid += (k ? ", " : "") + RidName(*table, k);
+    }
+    if (parts.size() > 1) key = "(" + key + ")";
+    t.sql = "DELETE FROM " + table->sql_name + " WHERE " + key + " IN (SELECT " + rid + " FROM (" +
+            select + "))";
   }
   plan_->table = table;
   params_ = nullptr;

@@ -71,7 +71,11 @@ void Translator::TableRefText(const TableRef& ref, Scope* scope, std::string* ou
       TablePtr t = Resolve(ref.name, ref.line, ref.column);
       if (&ref == target_ref_ && nested_joins_ > 0) {
         target_nested_ = true;
-        *out += "(SELECT rowid AS __rid, * FROM " + t->sql_name + ") AS " + QuoteId(exposed);
+        std::vector<std::string> key = t->RowKey();
+        *out += "(SELECT ";
+        for (size_t k = 0; k < key.size(); ++k)
+          *out += key[k] + " AS __rid" + (t->clustered_key.empty() ? "" : std::to_string(k)) + ", ";
+        *out += "* FROM " + t->sql_name + ") AS " + QuoteId(exposed);
       } else {
         *out += t->sql_name + " AS " + QuoteId(exposed);
       }
@@ -195,11 +199,21 @@ void Translator::SelectCore(const tsql::SelectCore& core, const Scope* outer, st
   if (extra_rowids) {
     cursor_tables_.clear();
     plan_->names.clear();
+    std::vector<std::string> bases;
     for (const ScopeTable& t : scope.tables) {
       if (!t.table) continue;
-      *out += ", " + QuoteId(t.exposed) + ".rowid";
-      plan_->names.push_back(ToLower(t.exposed));
+      // A table stored by its key gives its key columns, named "<alias>\x1f<part>".
+      std::vector<std::string> key = t.table->RowKey();
+      for (size_t k = 0; k < key.size(); ++k) {
+        *out += ", " + QuoteId(t.exposed) + "." + key[k];
+        std::string part = t.table->clustered_key.empty() ? "" : "\x1f" + std::to_string(k);
+        plan_->names.push_back(ToLower(t.exposed) + part);
+        bases.push_back(ToLower(t.table->name) + part);
+      }
     }
+    // Then the same columns by their tables' names: UPDATE Ent ... WHERE CURRENT OF finds the
+    // cursor's row of Ent also when the cursor calls the table by an alias.
+    plan_->names.insert(plan_->names.end(), bases.begin(), bases.end());
   }
   if (!core.from.empty()) {
     *out += " FROM " + from_sql;

@@ -185,8 +185,9 @@ TEST(EngineCore, TransactionsOnTwoThreadsAreSerializedAndRollbackUndoes) {
   EXPECT_EQ(Rows(s.Execute("select y from #gone")), "abc");
 }
 
-// A lookup by a single int key reads the table's own B-tree (the key is SQLite's rowid), not a
-// separate key index and then the table; other keys keep their index.
+// A lookup by a single int key reads the table's own B-tree (the key is SQLite's rowid), and so
+// does a lookup by a key of two int columns (the table is stored by it), not a separate key index
+// and then the table; other keys keep their index.
 TEST(EngineCore, AnIntKeyIsTheRowidOfItsTable) {
   auto db = FreshDatabase();
   Session s(db->AcquireHandle());
@@ -194,6 +195,8 @@ TEST(EngineCore, AnIntKeyIsTheRowidOfItsTable) {
       "create table hdr (FInterID int NOT NULL DEFAULT 0, FNote varchar(10), PRIMARY KEY "
       "(FInterID))\n"
       "create table big (id bigint primary key, v int)\n"
+      "create table ent (FInterID int NOT NULL, FEntryID int NOT NULL, v int, PRIMARY KEY "
+      "(FInterID, FEntryID))\n"
       "insert into hdr (FInterID, FNote) values (5, 'five')");
   std::vector<std::string> plans;
   SetPlanObserver([&](const std::string& sql, const std::vector<std::string>& plan) {
@@ -201,10 +204,13 @@ TEST(EngineCore, AnIntKeyIsTheRowidOfItsTable) {
   });
   EXPECT_EQ(Rows(s.Execute("select FNote from hdr where FInterID = 5")), "five");
   s.Execute("select v from big where id = 5");
+  s.Execute("select v from ent where FInterID = 5 and FEntryID = 1");
   SetPlanObserver(nullptr);
-  ASSERT_EQ(plans.size(), 2u);
+  ASSERT_EQ(plans.size(), 3u);
   EXPECT_NE(plans[0].find("USING INTEGER PRIMARY KEY"), std::string::npos) << plans[0];
   EXPECT_NE(plans[1].find("USING INDEX"), std::string::npos) << plans[1];
+  EXPECT_NE(plans[2].find("USING PRIMARY KEY (FInterID=? AND FEntryID=?)"), std::string::npos)
+      << plans[2];
 }
 
 TEST(EngineCore, InMemoryDatabaseIsSharedByHandles) {

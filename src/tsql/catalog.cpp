@@ -104,7 +104,8 @@ std::shared_ptr<TableInfo> LoadTable(sqlite3* db, std::string_view schema,
   std::string pragma = "PRAGMA " + std::string(schema) + ".table_info(" + QuoteId(name) + ")";
   rc = sqlite3_prepare_v2(db, pragma.c_str(), -1, &s, nullptr);
   if (rc != SQLITE_OK) ThrowSqlite(db, rc);
-  bool by_key = create.size() >= 13 && EqualsNoCase(create.substr(create.size() - 13), "WITHOUT ROWID");
+  bool by_key =
+      create.size() >= 13 && EqualsNoCase(create.substr(create.size() - 13), "WITHOUT ROWID");
   std::vector<std::pair<int, int>> key;  // (position in the key, column)
   while (sqlite3_step(s) == SQLITE_ROW) {
     if (by_key && sqlite3_column_int(s, 5) != 0)

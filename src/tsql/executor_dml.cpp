@@ -125,8 +125,7 @@ void Executor::Insert(const InsertStmt& s) {
     } else {
       p.steps.push_back(t.Insert(s, p.table));
     }
-    if (!p.table->temp && KeyedRows(*p.table))
-      p.steps.push_back(Returning(p.steps[0], *p.table));
+    if (!p.table->temp && KeyedRows(*p.table)) p.steps.push_back(Returning(p.steps[0], *p.table));
   });
   if (plan->uses_sysobjects) RefreshSysObjects();
   const TablePtr& table = plan->table;
@@ -344,8 +343,8 @@ std::string Executor::SnapshotRows(const TablePtr& table, const std::vector<int6
 }
 
 void Executor::FireTriggers(const TablePtr& table, const char* event,
-                            const std::vector<int64_t>& rowids,
-                            const std::string& deleted_physical, int64_t affected) {
+                            const std::vector<int64_t>& rowids, const std::string& deleted_physical,
+                            int64_t affected) {
   auto triggers = session_.handle->catalog().Triggers(session_.handle->db(), table->name, event);
   std::string inserted = SnapshotRows(table, rowids, "inserted");
   std::string deleted =

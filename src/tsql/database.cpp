@@ -66,7 +66,7 @@ std::string LogicalName(std::string name) {
 
 }  // namespace
 
-void ThrowSqlite(sqlite3* db, int rc) {
+void ThrowSqlite(sqlite3* db, int rc, const char* verb) {
   std::string msg = sqlite3_errmsg(db);
   int number;
   std::string text;
@@ -83,7 +83,7 @@ void ThrowSqlite(sqlite3* db, int rc) {
       std::string table = dot == std::string::npos ? "" : LogicalName(col.substr(0, dot));
       if (dot != std::string::npos) col = col.substr(dot + 1);
       ThrowSql(515, "Cannot insert the value NULL into column '" + col + "', table '" + table +
-                        "'; column does not allow nulls. INSERT fails.");
+                        "'; column does not allow nulls. " + verb + " fails.");
     }
     case SQLITE_CONSTRAINT_PRIMARYKEY:
     case SQLITE_CONSTRAINT_UNIQUE: {

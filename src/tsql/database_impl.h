@@ -63,8 +63,8 @@ class DatabaseImpl;
 class SessionState;
 
 // Throws corva::Error for SQLite result `rc` of `db`, mapping engine and constraint errors to
-// SQL Server's numbers.
-[[noreturn]] void ThrowSqlite(sqlite3* db, int rc);
+// SQL Server's numbers; `verb` names the statement in a refused Null's message.
+[[noreturn]] void ThrowSqlite(sqlite3* db, int rc, const char* verb = "INSERT");
 
 // A handle's part in a host transaction goes through phases: outside one it runs each statement
 // by itself (kAutocommit); inside one it first only reads (kReading: one deferred SQLite

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "corva/error.h"
 #include "tsql/date_time.h"
@@ -282,7 +283,9 @@ int64_t Executor::Step(SqlText& text, const RowFn& on_row) {
     }
     if (rc == SQLITE_DONE) break;
     sqlite3_reset(st);
-    ThrowSqlite(db, rc);
+    // A Null refused by a column names the statement that stored it (515 "... UPDATE fails.").
+    const char* sql = sqlite3_sql(st);
+    ThrowSqlite(db, rc, sql && std::strncmp(sql, "UPDATE", 6) == 0 ? "UPDATE" : "INSERT");
   }
   int64_t changes = sqlite3_changes64(db);
   sqlite3_reset(st);

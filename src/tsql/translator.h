@@ -117,6 +117,7 @@ class Translator {
     std::string exposed;                // alias or table name
     TablePtr table;                     // named tables
     std::vector<ResultColumn> columns;  // derived tables
+    bool aliased = false;               // `exposed` is a correlation name
   };
   struct Scope {
     std::vector<ScopeTable> tables;
@@ -148,6 +149,8 @@ class Translator {
   void QueryText(const tsql::Query& q, const Scope* outer, std::string* out,
                  std::vector<ResultColumn>* columns, bool extra_rowids = false,
                  const std::vector<SqlType>* convert_to = nullptr, bool name_all = false);
+  // Adds `entry` to the FROM entries of `scope`, refusing a name another entry exposes already.
+  void Expose(Scope* scope, ScopeTable entry, int line, int column);
   void FromList(const std::vector<TableRefPtr>& from, Scope* scope, std::string* out);
   void TableRefText(const TableRef& ref, Scope* scope, std::string* out);
   void ExpandStar(const tsql::Expr& e, const Scope& scope, std::string* out,

@@ -281,9 +281,13 @@ std::string Translator::TargetAlias(const std::vector<std::string>& target,
   for (const auto& ref : from) FindNamed(*ref, name, &by_alias, &by_name);
   const TableRef* chosen = by_alias;
   if (!chosen && by_name.size() == 1) chosen = by_name[0];
-  if (!chosen && by_name.size() > 1)
+  if (!chosen && by_name.size() > 1) {
     for (const TableRef* r : by_name)
       if (r->alias.empty()) chosen = r;
+    // Every entry of the table has its own alias: none of them is the target more than another.
+    if (!chosen)
+      ThrowAt(8154, "The table '" + name + "' is ambiguous.", by_name[1]->line, by_name[1]->column);
+  }
   target_ref_ = chosen;
   if (chosen) {
     if (chosen->kind != TableRef::Kind::kNamed)

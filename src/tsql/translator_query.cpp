@@ -65,7 +65,8 @@ void Translator::TableRefText(const TableRef& ref, Scope* scope, std::string* ou
               "rowid + 1000000, kind, kind FROM main.corva_catalog)";
         }
         *out += " AS " + QuoteId(exposed);
-        scope->tables.push_back(std::move(st));
+        st.aliased = !ref.alias.empty();
+        Expose(scope, std::move(st), ref.line, ref.column);
         return;
       }
       TablePtr t = Resolve(ref.name, ref.line, ref.column);
@@ -79,7 +80,7 @@ void Translator::TableRefText(const TableRef& ref, Scope* scope, std::string* ou
       } else {
         *out += t->sql_name + " AS " + QuoteId(exposed);
       }
-      scope->tables.push_back(ScopeTable{exposed, t, {}});
+      Expose(scope, ScopeTable{exposed, t, {}, !ref.alias.empty()}, ref.line, ref.column);
       return;
     }
     case TableRef::Kind::kDerived: {
@@ -88,7 +89,8 @@ void Translator::TableRefText(const TableRef& ref, Scope* scope, std::string* ou
       *out += '(';
       QueryText(*ref.query, scope->outer, out, &st.columns, false, nullptr, true);
       *out += ") AS " + QuoteId(ref.alias);
-      scope->tables.push_back(std::move(st));
+      st.aliased = true;
+      Expose(scope, std::move(st), ref.line, ref.column);
       return;
     }
     case TableRef::Kind::kJoin: {
@@ -113,6 +115,23 @@ void Translator::TableRefText(const TableRef& ref, Scope* scope, std::string* ou
       return;
     }
   }
+}
+
+void Translator::Expose(Scope* scope, ScopeTable entry, int line, int column) {
+  for (const ScopeTable& other : scope->tables) {
+    if (!EqualsNoCase(other.exposed, entry.exposed)) continue;
+    if (entry.aliased || other.aliased)
+      ThrowAt(1011,
+              "The correlation name '" + entry.exposed +
+                  "' is specified multiple times in a FROM clause.",
+              line, column);
+    ThrowAt(1013,
+            "The objects \"" + other.exposed + "\" and \"" + entry.exposed +
+                "\" in the FROM clause have the same exposed names. Use correlation names to "
+                "distinguish them.",
+            line, column);
+  }
+  scope->tables.push_back(std::move(entry));
 }
 
 void Translator::FromList(const std::vector<TableRefPtr>& from, Scope* scope, std::string* out) {

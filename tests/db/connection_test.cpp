@@ -20,6 +20,7 @@
 #include "db/db_test_util.h"
 #include "db/odbc/odbc_connect_string.h"
 #include "db/schema_installer.h"
+#include "support/error_number.h"
 
 namespace corva {
 namespace {
@@ -35,14 +36,7 @@ size_t Occurrences(const std::string& text, const std::string& part) {
   return count;
 }
 
-int32_t ErrorNumberOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.Number();
-  }
-  return 0;
-}
+using testing::ErrorNumberOf;
 
 TEST(ConnectionStringTest, QuotedBracedAndRepeatedValues) {
   ConnectionString cs = ConnectionString::Parse(

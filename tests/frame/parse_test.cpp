@@ -12,18 +12,12 @@
 #include "corva/error.h"
 #include "frame/caller_text.h"
 #include "frame/globals.h"
+#include "support/error_number.h"
 
 namespace corva::frame {
 namespace {
 
-int32_t ErrorNumberOf(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using testing::ErrorNumberOf;
 
 TEST(CParse, ReadsPairsAndBracedValues) {
   CParse parse;

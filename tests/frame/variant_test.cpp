@@ -16,19 +16,12 @@
 
 #include "corva/containers.h"
 #include "corva/error.h"
+#include "support/error_number.h"
 
 namespace corva {
 namespace {
 
-// The runtime error number `call` raises, or 0 when it raises none.
-int32_t ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using testing::ErrorNumberOf;
 
 std::string Canonical(const std::string& text) {
   Date d;
@@ -48,11 +41,11 @@ TEST(VariantTest, TextReadsAsNumberOrMismatch) {
 
   for (const char* text : {"abc", "", "  ", "12abc", "1,5", "inf", "nan", "1e", "-", "."}) {
     SCOPED_TRACE(text);
-    EXPECT_EQ(ErrorOf([&] { Variant(text).AsLong(); }), kErrTypeMismatch);
-    EXPECT_EQ(ErrorOf([&] { Variant(text).AsDouble(); }), kErrTypeMismatch);
+    EXPECT_EQ(ErrorNumberOf([&] { Variant(text).AsLong(); }), kErrTypeMismatch);
+    EXPECT_EQ(ErrorNumberOf([&] { Variant(text).AsDouble(); }), kErrTypeMismatch);
     EXPECT_FALSE(Variant(text).IsNumeric());
   }
-  EXPECT_EQ(ErrorOf([] { Variant("1e999").AsDouble(); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { Variant("1e999").AsDouble(); }), kErrOverflow);
 
   EXPECT_TRUE(Variant(" 1.5 ").IsNumeric());
   EXPECT_TRUE(Variant(true).IsNumeric());
@@ -68,10 +61,10 @@ TEST(VariantTest, LongRoundsHalfToEvenAndOverflows) {
   EXPECT_EQ(Variant("2.5").AsLong(), 2);
   EXPECT_EQ(Variant("3.5").AsLong(), 4);
 
-  EXPECT_EQ(ErrorOf([] { Variant(2147483647.5).AsLong(); }), kErrOverflow);
-  EXPECT_EQ(ErrorOf([] { Variant(-2147483649.0).AsLong(); }), kErrOverflow);
-  EXPECT_EQ(ErrorOf([] { Variant("3000000000").AsLong(); }), kErrOverflow);
-  EXPECT_EQ(ErrorOf([] { Variant(std::nan("")).AsLong(); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { Variant(2147483647.5).AsLong(); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { Variant(-2147483649.0).AsLong(); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { Variant("3000000000").AsLong(); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([] { Variant(std::nan("")).AsLong(); }), kErrOverflow);
 
   EXPECT_EQ(Variant::FromInt64(5).Type(), VarType::kLong);
   EXPECT_EQ(Variant::FromInt64(-2147483648LL).Type(), VarType::kLong);
@@ -88,12 +81,12 @@ TEST(VariantTest, EmptyNullAndBooleans) {
   EXPECT_EQ(empty.AsObject(), nullptr);
 
   const Variant null = Variant::Null();
-  EXPECT_EQ(ErrorOf([&] { null.AsLong(); }), kErrInvalidUseOfNull);
-  EXPECT_EQ(ErrorOf([&] { null.AsDouble(); }), kErrInvalidUseOfNull);
-  EXPECT_EQ(ErrorOf([&] { null.AsBool(); }), kErrInvalidUseOfNull);
-  EXPECT_EQ(ErrorOf([&] { null.AsString(); }), kErrInvalidUseOfNull);
-  EXPECT_EQ(ErrorOf([&] { null.AsDate(); }), kErrInvalidUseOfNull);
-  EXPECT_EQ(ErrorOf([&] { null.AsObject(); }), kErrTypeMismatch);
+  EXPECT_EQ(ErrorNumberOf([&] { null.AsLong(); }), kErrInvalidUseOfNull);
+  EXPECT_EQ(ErrorNumberOf([&] { null.AsDouble(); }), kErrInvalidUseOfNull);
+  EXPECT_EQ(ErrorNumberOf([&] { null.AsBool(); }), kErrInvalidUseOfNull);
+  EXPECT_EQ(ErrorNumberOf([&] { null.AsString(); }), kErrInvalidUseOfNull);
+  EXPECT_EQ(ErrorNumberOf([&] { null.AsDate(); }), kErrInvalidUseOfNull);
+  EXPECT_EQ(ErrorNumberOf([&] { null.AsObject(); }), kErrTypeMismatch);
   EXPECT_EQ(null.ToText(), "");
   EXPECT_EQ(empty.ToText(), "");
   EXPECT_EQ(ValueOr(null, 7).AsLong(), 7);
@@ -109,8 +102,8 @@ TEST(VariantTest, EmptyNullAndBooleans) {
   EXPECT_FALSE(Variant("0").AsBool());
   EXPECT_TRUE(Variant("-1").AsBool());
   EXPECT_TRUE(Variant(0.5).AsBool());
-  EXPECT_EQ(ErrorOf([] { Variant("yes").AsBool(); }), kErrTypeMismatch);
-  EXPECT_EQ(ErrorOf([] { Variant(std::make_shared<Object>()).AsLong(); }), kErrTypeMismatch);
+  EXPECT_EQ(ErrorNumberOf([] { Variant("yes").AsBool(); }), kErrTypeMismatch);
+  EXPECT_EQ(ErrorNumberOf([] { Variant(std::make_shared<Object>()).AsLong(); }), kErrTypeMismatch);
 }
 
 TEST(VariantTest, DoublesPrintInShortestForm) {
@@ -199,7 +192,7 @@ TEST(VariantTest, AsDateReadsTextAndSerials) {
   EXPECT_EQ(Variant(45361.5).AsDate().ToString(), "2024-03-10 12:00:00");
   EXPECT_EQ(Variant("45361").AsDate().ToString(), "2024-03-10");
   EXPECT_EQ(Variant().AsDate().serial, 0);
-  EXPECT_EQ(ErrorOf([] { Variant("next week").AsDate(); }), kErrTypeMismatch);
+  EXPECT_EQ(ErrorNumberOf([] { Variant("next week").AsDate(); }), kErrTypeMismatch);
   EXPECT_EQ(Variant(Date::FromParts(2024, 3, 10)).AsLong(), 45361);
 
   // Outside the dates late binding holds (100-01-01 to 9999-12-31), and NaN, is a type mismatch
@@ -209,11 +202,11 @@ TEST(VariantTest, AsDateReadsTextAndSerials) {
        {Variant(1e300), Variant(-1e300), Variant(nan), Variant(inf), Variant(2958466.0),
         Variant(-657435.0), Variant("1e300"), Variant(Date{1e300}), Variant(Date{nan})}) {
     SCOPED_TRACE(v.Type() == VarType::kDate ? "a Date" : v.ToText());
-    EXPECT_EQ(ErrorOf([&] { v.AsDate(); }), kErrTypeMismatch);
+    EXPECT_EQ(ErrorNumberOf([&] { v.AsDate(); }), kErrTypeMismatch);
   }
-  EXPECT_EQ(ErrorOf([] { Variant(Date{1e300}).AsString(); }), kErrTypeMismatch);
+  EXPECT_EQ(ErrorNumberOf([] { Variant(Date{1e300}).AsString(); }), kErrTypeMismatch);
   EXPECT_EQ(Variant(2958465.5).AsDate().ToString(), "9999-12-31 12:00:00");
-  EXPECT_EQ(ErrorOf([] { Variant(-657434.5).AsDate().ToString(); }), 0);  // 100-01-01 12:00
+  EXPECT_EQ(ErrorNumberOf([] { Variant(-657434.5).AsDate().ToString(); }), 0);  // 100-01-01 12:00
 }
 
 TEST(VariantTest, EqualityComparesNumbersAcrossKinds) {
@@ -258,7 +251,7 @@ TEST(DecimalTest, ExactArithmeticTextAndConversions) {
   EXPECT_FALSE(Decimal::Parse("", &d));
   EXPECT_FALSE(Decimal::Parse("123456789012345678901234567890123456789", &d));  // 39 digits
   EXPECT_TRUE(Decimal::Parse("99999999999999999999999999999999999999", &d));    // 38 digits
-  EXPECT_EQ(ErrorOf([&] { (void)(d + dec("1")); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([&] { (void)(d + dec("1")); }), kErrOverflow);
   // 18 integral digits and 10 decimals times the same: 56 digits before rounding to 6.
   Decimal big = dec("123456789012345678.0123456789"), product;
   ASSERT_TRUE(Decimal::Multiply(big, dec("0.0000000001"), 6, &product));
@@ -302,9 +295,9 @@ TEST(DictionaryTest, KeepsInsertionOrderAndIgnoresCase) {
   d.SetValue("FNote", Variant::Null());
   EXPECT_TRUE(d.GetValue("FNote", "x").IsNull());
 
-  EXPECT_EQ(ErrorOf([&] { d.Add("fbillno", 1); }), kErrDuplicateKey);
-  EXPECT_EQ(ErrorOf([&] { d.Key(0); }), kErrSubscriptOutOfRange);
-  EXPECT_EQ(ErrorOf([&] { d.Key(d.Count() + 1); }), kErrSubscriptOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { d.Add("fbillno", 1); }), kErrDuplicateKey);
+  EXPECT_EQ(ErrorNumberOf([&] { d.Key(0); }), kErrSubscriptOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { d.Key(d.Count() + 1); }), kErrSubscriptOutOfRange);
 
   // Only ASCII letters fold; other UTF-8 text is compared byte for byte.
   d.SetValue("數量", 1);
@@ -352,7 +345,7 @@ TEST(DictionaryTest, LateBoundCalls) {
   EXPECT_TRUE(d->Invoke("Exists", args).AsBool());
   args = {"FUnit", "kg"};
   d->Invoke("Add", args);
-  EXPECT_EQ(ErrorOf([&] { d->Invoke("Add", args); }), kErrDuplicateKey);
+  EXPECT_EQ(ErrorNumberOf([&] { d->Invoke("Add", args); }), kErrDuplicateKey);
   args = {};
   EXPECT_EQ(d->Invoke("Count", args).AsLong(), 2);
   auto keys = d->Invoke("Keys", args).As<Vector>();
@@ -365,12 +358,12 @@ TEST(DictionaryTest, LateBoundCalls) {
   EXPECT_EQ(d->Count(), 0);
 
   args = {};
-  EXPECT_EQ(ErrorOf([&] { d->Invoke("Value", args); }), kErrWrongArgumentCount);
+  EXPECT_EQ(ErrorNumberOf([&] { d->Invoke("Value", args); }), kErrWrongArgumentCount);
   args = {"a", "b", "c"};
-  EXPECT_EQ(ErrorOf([&] { d->Invoke("GetValue", args); }), kErrWrongArgumentCount);
-  EXPECT_EQ(ErrorOf([&] { d->Invoke("Lookup", args); }), kErrNoSuchMethod);
+  EXPECT_EQ(ErrorNumberOf([&] { d->Invoke("GetValue", args); }), kErrWrongArgumentCount);
+  EXPECT_EQ(ErrorNumberOf([&] { d->Invoke("Lookup", args); }), kErrNoSuchMethod);
   args = {"a"};
-  EXPECT_EQ(ErrorOf([&] { d->PutProperty("Count", args, 1); }), kErrNoSuchMethod);
+  EXPECT_EQ(ErrorNumberOf([&] { d->PutProperty("Count", args, 1); }), kErrNoSuchMethod);
 }
 
 TEST(VectorTest, OneBasedItemsDirectAndLateBound) {
@@ -382,8 +375,8 @@ TEST(VectorTest, OneBasedItemsDirectAndLateBound) {
   save_vect->Add("second");
   EXPECT_EQ(save_vect->Count(), 2);
   EXPECT_EQ(save_vect->Item(1).As<Dictionary>()->Value("FInterID").AsLong(), 7);
-  EXPECT_EQ(ErrorOf([&] { save_vect->Item(0); }), kErrSubscriptOutOfRange);
-  EXPECT_EQ(ErrorOf([&] { save_vect->Item(3); }), kErrSubscriptOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { save_vect->Item(0); }), kErrSubscriptOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { save_vect->Item(3); }), kErrSubscriptOutOfRange);
 
   std::vector<Variant> args{"third"};
   save_vect->Invoke("add", args);
@@ -395,11 +388,12 @@ TEST(VectorTest, OneBasedItemsDirectAndLateBound) {
   save_vect->PutProperty("Item", args, 42);
   EXPECT_EQ(save_vect->Item(2).AsLong(), 42);
   args = {4};
-  EXPECT_EQ(ErrorOf([&] { save_vect->PutProperty("Item", args, 1); }), kErrSubscriptOutOfRange);
-  EXPECT_EQ(ErrorOf([&] { save_vect->Invoke("Item", args); }), kErrSubscriptOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { save_vect->PutProperty("Item", args, 1); }),
+            kErrSubscriptOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { save_vect->Invoke("Item", args); }), kErrSubscriptOutOfRange);
   args = {};
-  EXPECT_EQ(ErrorOf([&] { save_vect->Invoke("Item", args); }), kErrWrongArgumentCount);
-  EXPECT_EQ(ErrorOf([&] { save_vect->Invoke("Remove", args); }), kErrNoSuchMethod);
+  EXPECT_EQ(ErrorNumberOf([&] { save_vect->Invoke("Item", args); }), kErrWrongArgumentCount);
+  EXPECT_EQ(ErrorNumberOf([&] { save_vect->Invoke("Remove", args); }), kErrNoSuchMethod);
 }
 
 TEST(MsgFormatterTest, FillsPlaceholdersInOnePass) {
@@ -437,8 +431,8 @@ TEST(MsgFormatterTest, LateBoundCalls) {
   args = {5, 0};
   EXPECT_EQ(f->Invoke("GetValueOrDefault", args).AsLong(), 5);
   args = {};
-  EXPECT_EQ(ErrorOf([&] { f->Invoke("Format", args); }), kErrWrongArgumentCount);
-  EXPECT_EQ(ErrorOf([&] { f->Invoke("Print", args); }), kErrNoSuchMethod);
+  EXPECT_EQ(ErrorNumberOf([&] { f->Invoke("Format", args); }), kErrWrongArgumentCount);
+  EXPECT_EQ(ErrorNumberOf([&] { f->Invoke("Print", args); }), kErrNoSuchMethod);
 
   auto sb = std::make_shared<StringBuilder>();
   sb->Append("SELECT 1");
@@ -448,7 +442,7 @@ TEST(MsgFormatterTest, LateBoundCalls) {
   sb->Invoke("append", args);
   args = {};
   EXPECT_EQ(sb->Invoke("StringValue", args).AsString(), "SELECT 1\r\nUNION SELECT 2");
-  EXPECT_EQ(ErrorOf([&] { sb->Invoke("ToString", args); }), kErrNoSuchMethod);
+  EXPECT_EQ(ErrorNumberOf([&] { sb->Invoke("ToString", args); }), kErrNoSuchMethod);
 }
 
 }  // namespace

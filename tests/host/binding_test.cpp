@@ -12,6 +12,7 @@
 #include "corva/error.h"
 #include "corva/host.h"
 #include "host/fakes.h"
+#include "support/error_number.h"
 
 namespace corva {
 namespace {
@@ -19,14 +20,7 @@ namespace {
 using testing::RegisterLambda;
 using testing::RegistrationGuard;
 
-int32_t ErrorNumberOf(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
+using testing::ErrorNumberOf;
 
 TEST(Registry, CreateObjectCallsByNameWithByReferenceArguments) {
   // Swap(a, b) exchanges its by-reference arguments and answers how many calls its object had.

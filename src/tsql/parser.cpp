@@ -252,6 +252,17 @@ void Parser::ExpectOp(std::string_view op) {
   if (!AcceptOp(op)) Fail(Peek(), "'" + std::string(op) + "'");
 }
 
+Parser::Nesting::Nesting(Parser* parser) : parser_(parser) {
+  if (++parser_->nesting_ > kMaxNesting) {
+    --parser_->nesting_;
+    const Token& t = parser_->Peek();
+    throw corva::Error(191, "corva.tsql",
+                       "Some part of your SQL statement is nested too deeply. Rewrite the query or "
+                       "break it up into smaller queries.")
+        .SetPosition(t.line, t.column);
+  }
+}
+
 void Parser::Fail(const Token& at, std::string_view expected) {
   const Token* t = &at;
   // At the end of the batch SQL Server names the last token.
@@ -390,6 +401,7 @@ StmtPtr Parser::StatementAfter(StmtPtr stmt, const Token& start) {
 }
 
 StmtPtr Parser::Statement() {
+  Nesting nesting(this);
   const Token& t = Peek();
   if (t.IsOp('(') && StartsQuery()) {
     auto s = std::make_unique<SelectStmt>();

@@ -106,9 +106,25 @@ class Parser {
   // variables of the frame being parsed
   int DeclareVariable(const Token& t, SqlType type, bool is_table);
 
+  // Counts the levels of nested expressions, queries and statements being parsed: past
+  // kMaxNesting the batch is refused (191) before the parser, or the translator and executor
+  // walking the tree after it, can run out of stack.
+  class Nesting {
+   public:
+    explicit Nesting(Parser* parser);
+    ~Nesting() { --parser_->nesting_; }
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+
+   private:
+    Parser* parser_;
+  };
+  static constexpr int kMaxNesting = 200;
+
   const LexedBatch& lexed_;
   std::string_view text_;
   size_t pos_ = 0;
+  int nesting_ = 0;
   Program* program_ = nullptr;
   std::unordered_map<std::string, int> var_slots_;
   ParseResult result_;

@@ -28,6 +28,7 @@ bool Parser::IsAliasToken(const Token& t) const {
 }
 
 std::unique_ptr<Query> Parser::ParseQuery() {
+  Nesting nesting(this);
   auto q = std::make_unique<Query>();
   auto core_or_parenthesized = [&]() {
     if (Peek().IsOp('(') && StartsQuery()) {
@@ -260,6 +261,7 @@ TableRefPtr Parser::ParseTablePrimary() {
 // Expressions ------------------------------------------------------------------------------------
 
 ExprPtr Parser::ParseExpr() {
+  Nesting nesting(this);
   ExprPtr left = ParseAnd();
   while (Peek().Is("or")) {
     const Token& op = Advance();
@@ -403,6 +405,7 @@ ExprPtr Parser::ParseMultiplicative() {
 ExprPtr Parser::ParseUnary() {
   const Token& t = Peek();
   if (t.IsOp('-') || t.IsOp('+') || t.IsOp('~')) {
+    Nesting nesting(this);
     Advance();
     auto e = NewExpr(ExprKind::kUnary, t);
     e->name = t.value;

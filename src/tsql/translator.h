@@ -163,6 +163,8 @@ class Translator {
   void GuardKey(const TableInfo& table, const char* verb, size_t start, std::string* out);
   // The guarded value of a rowid key an INSERT leaves out.
   std::string KeyDefault(const TableInfo& table);
+  // The name a row key's part `k` takes in a row-finding select: "__rid" for a rowid.
+  static std::string RidName(const TableInfo& table, size_t k);
   // " AND "-joined `alias`.<key> = <cursor's row> over the row key of `table`: WHERE CURRENT OF.
   void CurrentOf(const TableInfo& table, const std::string& alias, const std::string& cursor,
                  std::string* out);

@@ -299,14 +299,9 @@ std::string Translator::TargetAlias(const std::vector<std::string>& target,
   return std::string();
 }
 
-namespace {
-
-// The name a row key's part `k` takes in a row-finding select: "__rid" for a rowid.
-std::string RidName(const TableInfo& table, size_t k) {
+std::string Translator::RidName(const TableInfo& table, size_t k) {
   return table.clustered_key.empty() ? "__rid" : "__rid" + std::to_string(k);
 }
-
-}  // namespace
 
 void Translator::CurrentOf(const TableInfo& table, const std::string& alias,
                            const std::string& cursor, std::string* out) {

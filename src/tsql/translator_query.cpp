@@ -74,8 +74,7 @@ void Translator::TableRefText(const TableRef& ref, Scope* scope, std::string* ou
         target_nested_ = true;
         std::vector<std::string> key = t->RowKey();
         *out += "(SELECT ";
-        for (size_t k = 0; k < key.size(); ++k)
-          *out += key[k] + " AS __rid" + (t->clustered_key.empty() ? "" : std::to_string(k)) + ", ";
+        for (size_t k = 0; k < key.size(); ++k) *out += key[k] + " AS " + RidName(*t, k) + ", ";
         *out += "* FROM " + t->sql_name + ") AS " + QuoteId(exposed);
       } else {
         *out += t->sql_name + " AS " + QuoteId(exposed);

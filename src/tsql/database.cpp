@@ -19,8 +19,9 @@ constexpr size_t kMaxKnownTextBytes = 16384;
 constexpr size_t kMaxStatements = 4000;
 constexpr size_t kMaxDormantTemps = 64;
 constexpr size_t kMaxFreeHandles = 8;
-// The most of a file a handle maps into memory (SQLite's own ceiling in this build: 2 GiB).
-constexpr int64_t kMapBytes = 0x7fff0000;
+// The most of a file a handle maps into memory: all of any factory (mapped_vfs.cpp maps past the
+// 2 GiB ceiling SQLite's own file layer has in this build).
+constexpr int64_t kMapBytes = int64_t{1} << 40;
 // A commit that leaves this many pages (4 KiB each) in the write-ahead log asks the maintenance
 // thread for a checkpoint; at eight times as many the committing handle folds the log itself.
 constexpr int kCheckpointPages = 1000;
@@ -124,7 +125,8 @@ void SetPlanObserver(PlanObserver observer) {
 HandleImpl::HandleImpl(DatabaseImpl* database, const std::string& uri) : database_(database) {
   int rc = sqlite3_open_v2(
       uri.c_str(), &db_,
-      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+      MappedVfs());
   if (rc != SQLITE_OK) {
     std::string msg = db_ ? sqlite3_errmsg(db_) : "out of memory";
     sqlite3_close(db_);
@@ -363,7 +365,8 @@ DatabaseImpl::DatabaseImpl(std::string path, std::string uri)
     : path_(std::move(path)), uri_(std::move(uri)) {
   int rc = sqlite3_open_v2(
       uri_.c_str(), &keeper_,
-      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+      MappedVfs());
   if (rc != SQLITE_OK) {
     std::string msg = keeper_ ? sqlite3_errmsg(keeper_) : "out of memory";
     sqlite3_close(keeper_);

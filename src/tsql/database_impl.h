@@ -25,6 +25,10 @@
 
 namespace corva::tsql {
 
+// The name of the file layer that maps a whole database file (mapped_vfs.cpp), or nullptr when
+// SQLite's own layer cannot be wrapped: then SQLite's default layer is used.
+const char* MappedVfs();
+
 class Prepared {
  public:
   Prepared(sqlite3_stmt* stmt, bool writes) : stmt_(stmt), writes_(writes) {}

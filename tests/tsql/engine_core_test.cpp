@@ -1,7 +1,7 @@
 // Engine internals that the case files cannot reach: the batch cache reused across different
 // literal values (and never matched by text that spells its markers), routines and triggers kept in
 // the database file, a catalog that cannot be read, transactions of two threads on one file, and
-// an int key that is its table's rowid.
+// an int key that is its table's rowid, a file read through a map of all of it.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "corva/error.h"
+#include "tsql/database_impl.h"
 #include "tsql/engine.h"
 
 namespace corva::tsql {
@@ -211,6 +212,59 @@ TEST(EngineCore, AnIntKeyIsTheRowidOfItsTable) {
   EXPECT_NE(plans[1].find("USING INDEX"), std::string::npos) << plans[1];
   EXPECT_NE(plans[2].find("USING PRIMARY KEY (FInterID=? AND FEntryID=?)"), std::string::npos)
       << plans[2];
+}
+
+// SQLite's own file layer here maps at most 2 GiB; ours maps all of a file, keeps the map while
+// others change the file, and grows it with the file only while no page of it is out.
+TEST(EngineCore, AFileIsReadThroughAMapOfAllOfIt) {
+  const std::string path = FreshPath();
+  ASSERT_NE(MappedVfs(), nullptr);
+  sqlite3* m = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(path.c_str(), &m, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                            MappedVfs()),
+            SQLITE_OK);
+  auto one = [](sqlite3* db, const char* sql) {
+    sqlite3_stmt* st = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    int64_t v = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
+    sqlite3_finalize(st);
+    return v;
+  };
+  auto exec = [](sqlite3* db, const char* sql) {
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  };
+  EXPECT_EQ(one(m, "PRAGMA mmap_size=3000000000"), 3000000000);
+  exec(m,
+       "create table t (a integer primary key, b blob);"
+       "with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000)"
+       " insert into t select i, zeroblob(600) from n");
+  // Another connection cuts the file short and grows it again.
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+  exec(other, "delete from t where a > 10; vacuum; insert into t select a + 100, b from t");
+  sqlite3_close(other);
+  EXPECT_EQ(one(m, "select sum(a) from t"), 55 + 1055);
+  // A read still stepping while the same connection grows the file and reads what it added: the
+  // pages the read holds must stay where they were handed out.
+  sqlite3_stmt* reader = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(m, "select a, length(b) from t order by a", -1, &reader, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(reader), SQLITE_ROW);
+  exec(m,
+       "create table u (b blob);"
+       "with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000)"
+       " insert into u select zeroblob(900) from n");
+  EXPECT_EQ(one(m, "select sum(length(b)) from u"), 3000 * 900);
+  int64_t sum = sqlite3_column_int64(reader, 0), rows = 1;
+  while (sqlite3_step(reader) == SQLITE_ROW) {
+    sum += sqlite3_column_int64(reader, 0);
+    EXPECT_EQ(sqlite3_column_int64(reader, 1), 600);
+    ++rows;
+  }
+  sqlite3_finalize(reader);
+  EXPECT_EQ(rows, 20);
+  EXPECT_EQ(sum, 55 + 1055);
+  sqlite3_close(m);
 }
 
 TEST(EngineCore, InMemoryDatabaseIsSharedByHandles) {

@@ -21,7 +21,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <mutex>
+#include <new>
 
 #include "tsql/database_impl.h"
 
@@ -30,18 +33,31 @@ namespace {
 
 constexpr const char* kVfsName = "corva-mapped";
 
+// One map of a database file for the whole process, shared by every handle on it: the process's
+// page tables get a page's entry once, on its first read, not once per handle and again after
+// every change another connection makes. It reaches past the file's end, so that the file grows
+// into it (nothing past the end is ever handed out), and a longer one replaces it when the file
+// outgrows it; it goes when its last handle lets it go.
+struct FileMap {
+  char* base = nullptr;
+  int64_t length = 0;
+  ~FileMap() {
+    if (base != nullptr) munmap(base, static_cast<size_t>(length));
+  }
+};
+
 struct MappedFile {
   sqlite3_file base;   // first: SQLite sees this
   sqlite3_file* real;  // SQLite's own file, allocated just after this one
-  int fd;              // the real file's descriptor, or -1: no map of ours
-  char* map;
-  int64_t mapped;  // bytes of the map
-  int64_t usable;  // bytes of it within the file (a truncation shrinks it)
-  int64_t limit;   // the most to map, as "PRAGMA mmap_size" sets it; 0: read, never map
-  int fetched;     // pages handed out and not yet given back
+  int fd = -1;         // the real file's descriptor, or -1: no map of ours
+  std::shared_ptr<FileMap> map;
+  int64_t usable = 0;  // bytes of the map within the file, as last seen; 0 after a change
+  int64_t limit = 0;   // the most to map, as "PRAGMA mmap_size" sets it; 0: read, never map
+  int fetched = 0;     // pages handed out and not yet given back
 };
 
 constexpr size_t kHeaderSize = (sizeof(MappedFile) + 15) / 16 * 16;
+constexpr int64_t kGrowthRoom = int64_t{64} << 20;
 
 sqlite3_vfs* g_real = nullptr;
 sqlite3_syscall_ptr g_real_open = nullptr;
@@ -59,33 +75,45 @@ int RecordingOpen(const char* path, int flags, int mode) {
 MappedFile* Of(sqlite3_file* f) { return reinterpret_cast<MappedFile*>(f); }
 sqlite3_file* Real(sqlite3_file* f) { return Of(f)->real; }
 
-void Unmap(MappedFile* f) {
-  if (f->map != nullptr) munmap(f->map, static_cast<size_t>(f->mapped));
-  f->map = nullptr;
-  f->mapped = f->usable = 0;
+// The process's map of the file `st` describes, at least `need` bytes long (and at most `limit`,
+// unless an existing one is longer). A file's inode number is not reused while a map holds it.
+std::shared_ptr<FileMap> MapOf(int fd, const struct stat& st, int64_t need, int64_t limit) {
+  static std::mutex mu;
+  static auto* maps = new std::map<std::pair<dev_t, ino_t>, std::weak_ptr<FileMap>>();
+  std::lock_guard<std::mutex> lock(mu);
+  std::weak_ptr<FileMap>& slot = (*maps)[{st.st_dev, st.st_ino}];
+  if (std::shared_ptr<FileMap> map = slot.lock(); map && map->length >= need) return map;
+  auto map = std::make_shared<FileMap>();
+  map->length = std::min(limit, std::max(need + need / 2, need + kGrowthRoom));
+  void* p = mmap(nullptr, static_cast<size_t>(map->length), PROT_READ, MAP_SHARED | MAP_NORESERVE,
+                 fd, 0);
+  if (p == MAP_FAILED) return nullptr;
+  map->base = static_cast<char*>(p);
+  slot = map;
+  if (maps->size() > 64) std::erase_if(*maps, [](const auto& m) { return m.second.expired(); });
+  return map;
 }
 
-// Maps the file as long as it is now (up to the limit); false when it cannot.
+// Learns the file's length (up to the limit), taking a longer map when it has outgrown this one;
+// false when it cannot be mapped.
 bool Remap(MappedFile* f) {
   struct stat st;
   if (fstat(f->fd, &st) != 0) return false;
   int64_t size = std::min<int64_t>(st.st_size, f->limit);
-  if (size <= f->mapped) {
-    f->usable = size;
-    return true;
+  if (f->map == nullptr || f->map->length < size) {
+    std::shared_ptr<FileMap> map = MapOf(f->fd, st, size, f->limit);
+    if (map == nullptr) return false;
+    f->map = std::move(map);
   }
-  Unmap(f);
-  void* p = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED, f->fd, 0);
-  if (p == MAP_FAILED) return false;
-  f->map = static_cast<char*>(p);
-  f->mapped = f->usable = size;
+  f->usable = size;
   return true;
 }
 
 int Close(sqlite3_file* file) {
   MappedFile* f = Of(file);
-  Unmap(f);
-  return f->real->pMethods->xClose(f->real);
+  sqlite3_file* real = f->real;
+  f->~MappedFile();
+  return real->pMethods->xClose(real);
 }
 // Whether [offset, offset + amount) can be had from the map, mapping the file afresh when it has
 // grown and no page of the old map is out.
@@ -100,7 +128,7 @@ int Read(sqlite3_file* file, void* buf, int amount, sqlite3_int64 offset) {
   // A page SQLite is about to change is copied into its cache, not pointed at: copied from the
   // map it costs no system call and no search of the kernel's cache of a large file.
   if (InMap(f, offset, amount)) {
-    std::memcpy(buf, f->map + offset, static_cast<size_t>(amount));
+    std::memcpy(buf, f->map->base + offset, static_cast<size_t>(amount));
     return SQLITE_OK;
   }
   return f->real->pMethods->xRead(f->real, buf, amount, offset);
@@ -132,7 +160,8 @@ int FileControl(sqlite3_file* file, int op, void* arg) {
     *value = f->limit;
     if (asked >= 0 && asked != f->limit && f->fetched == 0) {
       f->limit = asked;
-      Unmap(f);
+      f->usable = 0;
+      if (asked == 0) f->map.reset();
     }
     return SQLITE_OK;
   }
@@ -158,7 +187,7 @@ int Fetch(sqlite3_file* file, sqlite3_int64 offset, int amount, void** out) {
   *out = nullptr;
   // The map grows with the file only while no page of it is out; until then SQLite reads.
   if (!InMap(f, offset, amount)) return SQLITE_OK;
-  *out = f->map + offset;
+  *out = f->map->base + offset;
   ++f->fetched;
   return SQLITE_OK;
 }
@@ -169,8 +198,8 @@ int Unfetch(sqlite3_file* file, sqlite3_int64 offset, void* page) {
     --f->fetched;
   } else {
     // SQLite saw the file change under it (another connection may have cut it short and grown
-    // it again): the next page is mapped afresh.
-    Unmap(f);
+    // it again): the map stays, coherent with the file, and its length is learnt afresh.
+    f->usable = 0;
   }
   return SQLITE_OK;
 }
@@ -181,16 +210,18 @@ constexpr sqlite3_io_methods kMethods = {
     ShmUnmap, Fetch, Unfetch};
 
 int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* out_flags) {
-  MappedFile* f = Of(file);
-  std::memset(f, 0, sizeof *f);
+  MappedFile* f = new (file) MappedFile();
   f->real = reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(file) + kHeaderSize);
-  f->fd = -1;
   bool main_db = (flags & SQLITE_OPEN_MAIN_DB) != 0 && name != nullptr;
   t_opening = main_db ? name : nullptr;
   t_opened = -1;
   int rc = g_real->xOpen(g_real, name, f->real, flags, out_flags);
   t_opening = nullptr;
-  if (rc != SQLITE_OK) return rc;
+  if (rc != SQLITE_OK) {
+    f->~MappedFile();
+    file->pMethods = nullptr;
+    return rc;
+  }
   // The descriptor counts only if it is the file's: an open() retried after a signal answers
   // the same path, a descriptor SQLite kept from an earlier connection answers nothing here.
   if (main_db && t_opened >= 0) {

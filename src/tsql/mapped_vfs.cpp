@@ -1,18 +1,24 @@
-// The file layer under every database file: the operating system's layer of SQLite, with the
-// database file read through a memory map of the whole of it.
+// The file layer under every database file: SQLite's own layer for the operating system, with the
+// database file's pages taken from one memory map of all of it.
 //
-// SQLite reads a page of a mapped file by pointing at it, and one of an unmapped file by a read()
-// into its own page cache of a few MiB. The library as built here maps at most the first 2 GiB of
-// a file, so a factory of a million production tasks (4 GiB) had every second page of every large
-// table behind a system call and a copy, and a rule touching a document paid for them as the
-// factory grew. This layer keeps SQLite's own layer for everything (opening, locking, the log and
-// its shared memory, writing) and hands out the pages of the database file itself from a map of
-// the file's whole length, the way SQLite does for the first 2 GiB.
+// SQLite reads a page of a mapped file by pointing at it, and any other page with a read() into its
+// own page cache. As built here it maps at most the first 2 GiB of a file, one map per connection,
+// drops the map whenever another connection has changed the database, and reads every page a
+// statement is about to change with a read(), mapped or not. In a factory of a million production
+// tasks (4 GiB) that put every second page of the large tables, and every page a rule changes,
+// behind a system call whose search of the kernel's cache grows with the file, and had each
+// connection fault the pages of its map in again after every write elsewhere.
 //
-// The map is made from the very descriptor SQLite's layer opened (it tells which through the
-// "open" system call it lets a program supply): a second descriptor of our own would, when
-// closed, drop the locks the process holds on the file. A file whose descriptor cannot be told
-// (SQLite reused one it kept) is read as SQLite reads it.
+// This layer keeps SQLite's for everything (opening, locking, the log and its shared memory,
+// writing) and serves the database file's pages from a map of its whole length that the process's
+// connections share and keep: pointed at for reading, copied for changing. On Linux a shared map
+// stays coherent with the file whoever writes it, so after a change only the file's length is
+// learnt afresh, and nothing past the end is ever handed out.
+//
+// The map is made from the very descriptor SQLite's layer opened (it tells which through the "open"
+// system call SQLite lets a program supply): a second descriptor of our own would, when closed,
+// drop the locks the process holds on the file. A file whose descriptor cannot be told (SQLite
+// reused one it kept) is read as SQLite reads it.
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/mman.h>
@@ -85,8 +91,8 @@ std::shared_ptr<FileMap> MapOf(int fd, const struct stat& st, int64_t need, int6
   if (std::shared_ptr<FileMap> map = slot.lock(); map && map->length >= need) return map;
   auto map = std::make_shared<FileMap>();
   map->length = std::min(limit, std::max(need + need / 2, need + kGrowthRoom));
-  void* p = mmap(nullptr, static_cast<size_t>(map->length), PROT_READ, MAP_SHARED | MAP_NORESERVE,
-                 fd, 0);
+  void* p =
+      mmap(nullptr, static_cast<size_t>(map->length), PROT_READ, MAP_SHARED | MAP_NORESERVE, fd, 0);
   if (p == MAP_FAILED) return nullptr;
   map->base = static_cast<char*>(p);
   slot = map;
@@ -178,9 +184,7 @@ int ShmLock(sqlite3_file* f, int offset, int n, int flags) {
   return Real(f)->pMethods->xShmLock(Real(f), offset, n, flags);
 }
 void ShmBarrier(sqlite3_file* f) { Real(f)->pMethods->xShmBarrier(Real(f)); }
-int ShmUnmap(sqlite3_file* f, int remove) {
-  return Real(f)->pMethods->xShmUnmap(Real(f), remove);
-}
+int ShmUnmap(sqlite3_file* f, int remove) { return Real(f)->pMethods->xShmUnmap(Real(f), remove); }
 int Fetch(sqlite3_file* file, sqlite3_int64 offset, int amount, void** out) {
   MappedFile* f = Of(file);
   if (f->fd < 0) return f->real->pMethods->xFetch(f->real, offset, amount, out);
@@ -205,9 +209,26 @@ int Unfetch(sqlite3_file* file, sqlite3_int64 offset, void* page) {
 }
 
 constexpr sqlite3_io_methods kMethods = {
-    3,     Close,  Read,   Write,      Truncate, Sync,     FileSize, Lock,    Unlock,
-    CheckReservedLock, FileControl, SectorSize, DeviceCharacteristics, ShmMap, ShmLock, ShmBarrier,
-    ShmUnmap, Fetch, Unfetch};
+    .iVersion = 3,
+    .xClose = Close,
+    .xRead = Read,
+    .xWrite = Write,
+    .xTruncate = Truncate,
+    .xSync = Sync,
+    .xFileSize = FileSize,
+    .xLock = Lock,
+    .xUnlock = Unlock,
+    .xCheckReservedLock = CheckReservedLock,
+    .xFileControl = FileControl,
+    .xSectorSize = SectorSize,
+    .xDeviceCharacteristics = DeviceCharacteristics,
+    .xShmMap = ShmMap,
+    .xShmLock = ShmLock,
+    .xShmBarrier = ShmBarrier,
+    .xShmUnmap = ShmUnmap,
+    .xFetch = Fetch,
+    .xUnfetch = Unfetch,
+};
 
 int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* out_flags) {
   MappedFile* f = new (file) MappedFile();
@@ -250,9 +271,7 @@ void (*DlSym(sqlite3_vfs*, void* lib, const char* symbol))(void) {
   return g_real->xDlSym(g_real, lib, symbol);
 }
 void DlClose(sqlite3_vfs*, void* lib) { g_real->xDlClose(g_real, lib); }
-int Randomness(sqlite3_vfs*, int size, char* out) {
-  return g_real->xRandomness(g_real, size, out);
-}
+int Randomness(sqlite3_vfs*, int size, char* out) { return g_real->xRandomness(g_real, size, out); }
 int Sleep(sqlite3_vfs*, int micros) { return g_real->xSleep(g_real, micros); }
 int CurrentTime(sqlite3_vfs*, double* out) { return g_real->xCurrentTime(g_real, out); }
 int GetLastError(sqlite3_vfs*, int size, char* out) {
@@ -274,8 +293,8 @@ const char* MappedVfs() {
     if (g_real == nullptr || g_real->iVersion < 2 || g_real->xSetSystemCall == nullptr) return;
     g_real_open = g_real->xGetSystemCall(g_real, "open");
     if (g_real_open == nullptr ||
-        g_real->xSetSystemCall(g_real, "open", reinterpret_cast<sqlite3_syscall_ptr>(
-                                                   &RecordingOpen)) != SQLITE_OK)
+        g_real->xSetSystemCall(g_real, "open",
+                               reinterpret_cast<sqlite3_syscall_ptr>(&RecordingOpen)) != SQLITE_OK)
       return;
     g_vfs.iVersion = 2;
     g_vfs.szOsFile = static_cast<int>(kHeaderSize) + g_real->szOsFile;

@@ -220,9 +220,9 @@ TEST(EngineCore, AFileIsReadThroughAMapOfAllOfIt) {
   const std::string path = FreshPath();
   ASSERT_NE(MappedVfs(), nullptr);
   sqlite3* m = nullptr;
-  ASSERT_EQ(sqlite3_open_v2(path.c_str(), &m, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                            MappedVfs()),
-            SQLITE_OK);
+  ASSERT_EQ(
+      sqlite3_open_v2(path.c_str(), &m, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, MappedVfs()),
+      SQLITE_OK);
   auto one = [](sqlite3* db, const char* sql) {
     sqlite3_stmt* st = nullptr;
     EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);

@@ -26,7 +26,8 @@ class PlainSqlite {
       throw std::runtime_error("sqlite: cannot open " + path);
     }
     sqlite3_busy_timeout(db_, 30000);
-    // The settings the engine gives its own connections.
+    // The settings the engine gives its own connections, on SQLite's own file layer (which maps
+    // at most 2 GiB; the engine's maps all of the file: src/tsql/mapped_vfs.cpp).
     sqlite3_exec(
         db_, "PRAGMA temp_store=MEMORY; PRAGMA synchronous=NORMAL; PRAGMA mmap_size=2147418112;",
         nullptr, nullptr, nullptr);

@@ -21,8 +21,7 @@ constexpr char kProcRpt[] = "CorvaMSHTransBills.clsMProcRpt";
 constexpr char kTaskDisp[] = "CorvaMSHTransBills.clsMTaskDispBill";  // numbers any bill type
 constexpr char kWorkBill[] = "CorvaMSHTransBills.clsMWorkBill";
 constexpr int32_t kBillTypeProcRpt = 582;
-constexpr int32_t kCutting = 2101;    // WB1's first operation
-constexpr int32_t kCrewsBill = 3001;  // TD1: the two day crews of the dispatch step
+constexpr int32_t kCutting = 2101;  // WB1's first operation
 constexpr int32_t kFirstReport = 5001;
 constexpr int32_t kSecondReport = 5002;
 

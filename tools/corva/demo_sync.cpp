@@ -17,9 +17,8 @@ namespace {
 
 constexpr char kSynBills[] = "CorvaMSHTransBills.clsMSynBills";
 constexpr char kTaskDisp[] = "CorvaMSHTransBills.clsMTaskDispBill";
-constexpr int32_t kTask = 1001;       // MO1001
-constexpr int32_t kCutting = 2101;    // WB1's first operation
-constexpr int32_t kCrewsBill = 3001;  // TD1: the two day crews of the dispatch step
+constexpr int32_t kTask = 1001;     // MO1001
+constexpr int32_t kCutting = 2101;  // WB1's first operation
 
 void PrintOperations(const DemoSession& demo, const std::string& title) {
   RecordsetPtr rows = demo.Query(

@@ -15,7 +15,6 @@ namespace corva::cli::demo {
 namespace {
 
 constexpr char kTaskDisp[] = "CorvaMSHTransBills.clsMTaskDispBill";
-constexpr int32_t kCutting = 2101;    // WB1's first operation
 constexpr int32_t kCrewsBill = 3001;  // TD1: two day crews
 constexpr int32_t kNightBill = 3002;  // TD2: the night shift
 constexpr int32_t kBillTypeTaskDisp = 502;

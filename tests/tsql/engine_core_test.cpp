@@ -244,6 +244,18 @@ TEST(EngineCore, AFileIsReadThroughAMapOfAllOfIt) {
   exec(other, "delete from t where a > 10; vacuum; insert into t select a + 100, b from t");
   sqlite3_close(other);
   EXPECT_EQ(one(m, "select sum(a) from t"), 55 + 1055);
+  // A second file mapped beside it reads its own pages.
+  const std::string second_path = FreshPath();
+  sqlite3* second = nullptr;
+  ASSERT_EQ(sqlite3_open(second_path.c_str(), &second), SQLITE_OK);
+  exec(second, "create table s (v int); insert into s values (7)");
+  sqlite3_close(second);
+  ASSERT_EQ(sqlite3_open_v2(second_path.c_str(), &second, SQLITE_OPEN_READWRITE, MappedVfs()),
+            SQLITE_OK);
+  exec(second, "PRAGMA mmap_size=3000000000");
+  EXPECT_EQ(one(second, "select v from s"), 7);
+  EXPECT_EQ(one(m, "select count(*) from t"), 20);
+  sqlite3_close(second);
   // A read still stepping while the same connection grows the file and reads what it added: the
   // pages the read holds must stay where they were handed out.
   sqlite3_stmt* reader = nullptr;

@@ -323,6 +323,7 @@ struct CreateIndexStmt : Stmt {
   std::vector<std::string> table;
   std::vector<std::string> columns;
   std::vector<bool> desc;
+  std::vector<std::string> included;  // INCLUDE (...): carried in the index, not part of its key
 };
 
 struct VarInfo {

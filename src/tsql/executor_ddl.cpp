@@ -193,13 +193,21 @@ void Executor::DropTable(const NamesStmt& s) {
 void Executor::CreateIndex(const CreateIndexStmt& s) {
   TablePtr t = ResolveTable(s.table);
   if (!t) ThrowSql(208, "Invalid object name '" + JoinName(s.table) + "'.");
-  std::string cols;
-  for (size_t i = 0; i < s.columns.size(); ++i) {
-    int idx = t->Find(s.columns[i]);
+  auto column = [&](const std::string& name) {
+    int idx = t->Find(name);
     if (idx < 0)
-      ThrowSql(1911,
-               "Column name '" + s.columns[i] + "' does not exist in the target table or view.");
-    cols += (i ? ", " : "") + QuoteId(t->columns[idx].name) + (s.desc[i] ? " DESC" : "");
+      ThrowSql(1911, "Column name '" + name + "' does not exist in the target table or view.");
+    return QuoteId(t->columns[idx].name);
+  };
+  std::string cols;
+  for (size_t i = 0; i < s.columns.size(); ++i)
+    cols += (i ? ", " : "") + column(s.columns[i]) + (s.desc[i] ? " DESC" : "");
+  // SQLite has no included columns; after the key they serve the same purpose (a query that needs
+  // only these columns reads the index alone, not the table) without changing the order of the
+  // key. A unique index keeps its key alone: appended columns would widen what must be unique.
+  for (const std::string& name : s.included) {
+    std::string quoted = column(name);
+    if (!s.unique) cols += ", " + quoted;
   }
   std::string index = t->physical + "$" + s.name;
   std::string unique = s.unique ? "UNIQUE " : "";

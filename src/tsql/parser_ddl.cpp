@@ -165,7 +165,7 @@ StmtPtr Parser::Create() {
       s->desc.push_back(desc);
     } while (AcceptOp(","));
     ExpectOp(")");
-    if (Accept("include")) ColumnList();
+    if (Accept("include")) s->included = ColumnList();
     SkipOptionalWith();
     return s;
   }

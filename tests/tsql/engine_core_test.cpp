@@ -1,7 +1,8 @@
 // Engine internals that the case files cannot reach: the batch cache reused across different
 // literal values (and never matched by text that spells its markers), routines and triggers kept in
 // the database file, a catalog that cannot be read, transactions of two threads on one file, and
-// an int key that is its table's rowid, a file read through a map of all of it.
+// an int key that is its table's rowid, an index's included columns, a file read through a map of
+// all of it.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -212,6 +213,23 @@ TEST(EngineCore, AnIntKeyIsTheRowidOfItsTable) {
   EXPECT_NE(plans[1].find("USING INDEX"), std::string::npos) << plans[1];
   EXPECT_NE(plans[2].find("USING PRIMARY KEY (FInterID=? AND FEntryID=?)"), std::string::npos)
       << plans[2];
+
+  // An index's included columns answer a query without the table; a unique one stays unique on
+  // its key alone.
+  s.Execute(
+      "create table cov (id int primary key, a int, b varchar(10), c int)\n"
+      "create index IX_cov_a on cov (a) include (b)\n"
+      "create unique index UX_hdr on hdr (FNote) include (FInterID)\n"
+      "insert into cov (id, a, b, c) values (5, 7, 'seven', 0)");
+  plans.clear();
+  SetPlanObserver([&](const std::string& sql, const std::vector<std::string>& plan) {
+    for (const std::string& line : plan) plans.push_back(sql + " => " + line);
+  });
+  EXPECT_EQ(Rows(s.Execute("select b from cov where a = 7")), "seven");
+  SetPlanObserver(nullptr);
+  ASSERT_EQ(plans.size(), 1u);
+  EXPECT_NE(plans[0].find("USING COVERING INDEX cov$IX_cov_a"), std::string::npos) << plans[0];
+  EXPECT_EQ(ErrorOf(s, "insert into hdr (FInterID, FNote) values (6, 'five')"), 2601);
 }
 
 // SQLite's own file layer here maps at most 2 GiB; ours maps all of a file, keeps the map while

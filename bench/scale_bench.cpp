@@ -38,7 +38,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int64_t kFreshOrders = 400;  // fresh orders generated after the tasks, for the chain
-constexpr int kFactoryVersion = 4;     // bump when the generator or the schema changes
+constexpr int kFactoryVersion = 5;     // bump when the generator or the schema changes
 
 struct Options {
   std::vector<int64_t> sizes{1000, 10000, 100000};

@@ -160,7 +160,10 @@ CREATE TABLE ICTaskDispBillEntry (
   FHRReadyTime       decimal(28,10) NOT NULL DEFAULT 0,
   PRIMARY KEY (FInterID, FEntryID)
 )
+-- The status of a dispatch entry (the status link of a report, the lock check of the bills above
+-- it) is read from this index alone, without descending the table of wide rows.
 CREATE INDEX IX_ICTaskDispBillEntry_FTaskDispInterID ON ICTaskDispBillEntry (FTaskDispInterID)
+  INCLUDE (FBillNum, FStatus, FCancellation, FClose)
 CREATE INDEX IX_ICTaskDispBillEntry_FCheckerID ON ICTaskDispBillEntry (FCheckerID)
 
 -- Operation shift bills (bill type 581), one row per bill: move a quantity out of one operation

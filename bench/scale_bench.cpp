@@ -45,6 +45,7 @@ struct Options {
   int calls = 200;
   int chains = 100;
   int documents = 100;  // documents the calls go round
+  int repeat = 1;       // passes over every operation; each figure is the median of the passes'
   fs::path dir = fs::temp_directory_path();
   bool keep = false;
   bool alone = false;
@@ -73,6 +74,8 @@ Options ParseOptions(int argc, char** argv) {
       }
     } else if (const char* v = value("--calls=")) {
       o.calls = std::atoi(v);
+    } else if (const char* v = value("--repeat=")) {
+      o.repeat = std::max(1, std::atoi(v));
     } else if (const char* v = value("--documents=")) {
       o.documents = std::atoi(v);
     } else if (const char* v = value("--chains=")) {
@@ -198,6 +201,56 @@ std::vector<Result> TimeOperation(std::vector<Factory>& factories, const Operati
   return results;
 }
 
+// Every operation (or the one of --only) timed on every factory, `repeat` times over: each
+// figure is the median of the passes' medians. The machine's processors do not run alike, and
+// which one is slow changes within minutes, so the passes spread one run's figures over time.
+std::map<std::string, std::vector<Result>> TimeAll(std::vector<Factory>& factories,
+                                                   const std::vector<Operation>& ops,
+                                                   const Options& o, bool print) {
+  std::map<std::string, std::vector<std::vector<Result>>> passes;  // by operation, by pass
+  for (int pass = 0; pass < o.repeat; ++pass) {
+    for (const Operation& op : ops) {
+      if (!o.only.empty() && op.name != o.only) continue;  // "--only=chain": the chain alone
+      passes[op.name].push_back(TimeOperation(factories, op, o.calls));
+    }
+  }
+  std::map<std::string, std::vector<Result>> results;
+  for (auto& [name, list] : passes) {
+    std::vector<Result>& r = results[name] = list.front();
+    for (size_t f = 0; f < r.size(); ++f) {
+      std::vector<double> cpu, wall, p90;
+      for (const std::vector<Result>& pass : list) {
+        if (pass[f].failed) {
+          r[f] = pass[f];
+          break;
+        }
+        cpu.push_back(pass[f].median.cpu);
+        wall.push_back(pass[f].median.wall);
+        p90.push_back(pass[f].cpu_p90);
+      }
+      if (r[f].failed) continue;
+      auto median = [](std::vector<double>& v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+      };
+      r[f].median.cpu = median(cpu);
+      r[f].median.wall = median(wall);
+      r[f].cpu_p90 = median(p90);
+    }
+    if (!print) continue;
+    std::printf("  %-46s", name.c_str());
+    for (const Result& one : r) {
+      if (one.failed)
+        std::printf(" FAILED: %s", one.failure.c_str());
+      else
+        std::printf(" %8.1f (%.1f)", one.median.cpu, one.cpu_p90);
+    }
+    std::printf("\n");
+  }
+  std::fflush(stdout);
+  return results;
+}
+
 // The table of one measure (CPU or wall time) with each size's growth against the first.
 void PrintTable(const char* title, const std::vector<Factory>& factories,
                 const std::vector<Operation>& ops,
@@ -285,20 +338,8 @@ int main(int argc, char** argv) {
   }
 
   std::printf("\n== Each operation on one document (thread CPU time; p90 in brackets) ==\n");
-  std::map<std::string, std::vector<Result>> results;  // by operation, one per size
-  for (const Operation& op : ops) {
-    if (!o.only.empty() && op.name != o.only) continue;  // "--only=chain": the chain alone
-    std::vector<Result>& r = results[op.name] = TimeOperation(factories, op, o.calls);
-    std::printf("  %-46s", op.name.c_str());
-    for (const Result& one : r) {
-      if (one.failed)
-        std::printf(" FAILED: %s", one.failure.c_str());
-      else
-        std::printf(" %8.1f (%.1f)", one.median.cpu, one.cpu_p90);
-    }
-    std::printf("\n");
-    std::fflush(stdout);
-  }
+  // By operation, one per size.
+  std::map<std::string, std::vector<Result>> results = TimeAll(factories, ops, o, true);
 
   std::vector<ChainResult> chains;
   if (o.only.empty() || o.only == "chain") {
@@ -324,7 +365,7 @@ int main(int argc, char** argv) {
   std::map<std::string, std::vector<Result>> cached;
   if (o.only.empty() && o.documents > 2) {
     for (Factory& f : factories) f.docs = Documents(f.tasks, 2);
-    for (const Operation& op : ops) cached[op.name] = TimeOperation(factories, op, o.calls);
+    cached = TimeAll(factories, ops, o, false);
   }
 
   PrintTable("Thread CPU time", factories, ops, results, chains, &Timing::cpu);

@@ -218,24 +218,19 @@ std::map<std::string, std::vector<Result>> TimeAll(std::vector<Factory>& factori
   for (auto& [name, list] : passes) {
     std::vector<Result>& r = results[name] = list.front();
     for (size_t f = 0; f < r.size(); ++f) {
-      std::vector<double> cpu, wall, p90;
+      std::vector<Timing> medians;
+      std::vector<double> p90;
       for (const std::vector<Result>& pass : list) {
         if (pass[f].failed) {
           r[f] = pass[f];
           break;
         }
-        cpu.push_back(pass[f].median.cpu);
-        wall.push_back(pass[f].median.wall);
+        medians.push_back(pass[f].median);
         p90.push_back(pass[f].cpu_p90);
       }
       if (r[f].failed) continue;
-      auto median = [](std::vector<double>& v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-      };
-      r[f].median.cpu = median(cpu);
-      r[f].median.wall = median(wall);
-      r[f].cpu_p90 = median(p90);
+      r[f].median = Medians(medians);
+      r[f].cpu_p90 = Median(p90);
     }
     if (!print) continue;
     std::printf("  %-46s", name.c_str());

@@ -67,7 +67,7 @@ class DataSourceTest : public ::testing::Test {
   }
 };
 
-TEST_F(DataSourceTest, ConnectionsAreNewAndNamesComeFromThePropertyString) {
+TEST_F(DataSourceTest, ConnectionsNamesAndTypeLookups) {
   TestDatabase db;
   CDataSource ds = MakeSource(db.connect_string(), "oracle", FreshVersion());
   ConnectionPtr first = ds.Connection();
@@ -83,9 +83,30 @@ TEST_F(DataSourceTest, ConnectionsAreNewAndNamesComeFromThePropertyString) {
 
   CDataSource unset;
   EXPECT_THROW(unset.Connection(), Error);
+
+  // Type lookups limit length and scale.
+  int32_t length = 50, scale = 40;
+  EXPECT_EQ(ds.GetTypeName(3, length, scale), "decimal(38,38)");
+  length = 9000, scale = 0;
+  EXPECT_EQ(ds.GetTypeName(5, length, scale), "varchar(8000)");
+  EXPECT_EQ(ds.GetTypeName(1, length, scale), "int");
+
+  length = 100;
+  EXPECT_EQ(ds.GetActualType(6, length, scale), 202);
+  EXPECT_EQ(length, 100);  // no fixed size: the declared length
+  EXPECT_EQ(ds.GetActualType(1, length, scale), 3);
+  EXPECT_EQ(length, 4);
+  EXPECT_EQ(ds.GetBindType(7), 135);
+  EXPECT_THROW(ds.GetBindType(99), Error);
+
+  RecordsetPtr rs = db.Query("SELECT 7 AS FDataType, 'x' AS FTypeName");
+  DictionaryPtr record = RecordToDictionary(*rs);
+  EXPECT_EQ(record->Count(), 2);
+  EXPECT_EQ(record->Value("FDataType").AsLong(), 7);
+  EXPECT_EQ(record->Value("ftypename").AsString(), "x");
 }
 
-TEST_F(DataSourceTest, FactsAreReadOncePerProductAndVersion) {
+TEST_F(DataSourceTest, FactsAreReadOncePerProductAndVersionOrLeftUnknown) {
   TestDatabase db;
   const std::string version = FreshVersion();
   CDataSource ds = MakeSource(db.connect_string(), "Corva SQL", version);
@@ -117,9 +138,8 @@ TEST_F(DataSourceTest, FactsAreReadOncePerProductAndVersion) {
   EXPECT_FALSE(MakeSource(other.connect_string(), "Corva SQL2", version)
                    .ProcSupported("prc_SHUpdateBillDoubleQty"));
   EXPECT_EQ(CountFills(), 3);
-}
+  SqlTrace::Clear();
 
-TEST_F(DataSourceTest, FailuresLeaveFactsUnknownWithoutRaising) {
   // A database that cannot be opened: nothing is cached and every fact reads as unknown.
   CDataSource broken = MakeSource("Provider=SQLite;Data Source=/nonexistent-corva-folder/x.db",
                                   "Corva SQL", FreshVersion());
@@ -129,11 +149,10 @@ TEST_F(DataSourceTest, FailuresLeaveFactsUnknownWithoutRaising) {
   EXPECT_FALSE(broken.ProcSupported("prc_SHUpdateBillDoubleQty"));
 
   // A database without the table of procedures: that step is skipped, the other facts stay.
-  TestDatabase db;
-  db.Execute("DROP TABLE t_SupportedProc");
-  CDataSource ds = MakeSource(db.connect_string(), "Corva SQL", FreshVersion());
-  EXPECT_FALSE(ds.ProcSupported("prc_SHUpdateBillDoubleQty"));
-  EXPECT_TRUE(ds.LikeEscapeClause());
+  other.Execute("DROP TABLE t_SupportedProc");
+  CDataSource no_table = MakeSource(other.connect_string(), "Corva SQL", FreshVersion());
+  EXPECT_FALSE(no_table.ProcSupported("prc_SHUpdateBillDoubleQty"));
+  EXPECT_TRUE(no_table.LikeEscapeClause());
   EXPECT_EQ(CountFills(), 1);
 }
 
@@ -156,32 +175,6 @@ TEST_F(DataSourceTest, TwoThreadsFillingAtOnceAgree) {
   EXPECT_LE(fills, 2);
   EXPECT_TRUE(MakeSource(db.connect_string(), "Corva SQL", version).IEF());
   EXPECT_EQ(CountFills(), fills);
-}
-
-TEST_F(DataSourceTest, TypeLookupsLimitLengthAndScale) {
-  TestDatabase db;
-  CDataSource ds = MakeSource(db.connect_string(), "Corva SQL", FreshVersion());
-  int32_t length = 50;
-  int32_t scale = 40;
-  EXPECT_EQ(ds.GetTypeName(3, length, scale), "decimal(38,38)");
-  length = 9000;
-  scale = 0;
-  EXPECT_EQ(ds.GetTypeName(5, length, scale), "varchar(8000)");
-  EXPECT_EQ(ds.GetTypeName(1, length, scale), "int");
-
-  length = 100;
-  EXPECT_EQ(ds.GetActualType(6, length, scale), 202);
-  EXPECT_EQ(length, 100);  // no fixed size: the declared length
-  EXPECT_EQ(ds.GetActualType(1, length, scale), 3);
-  EXPECT_EQ(length, 4);
-  EXPECT_EQ(ds.GetBindType(7), 135);
-  EXPECT_THROW(ds.GetBindType(99), Error);
-
-  RecordsetPtr rs = db.Query("SELECT 7 AS FDataType, 'x' AS FTypeName");
-  DictionaryPtr record = RecordToDictionary(*rs);
-  EXPECT_EQ(record->Count(), 2);
-  EXPECT_EQ(record->Value("FDataType").AsLong(), 7);
-  EXPECT_EQ(record->Value("ftypename").AsString(), "x");
 }
 
 TEST_F(DataSourceTest, HasADOErrorReportsTheCollectedErrors) {
@@ -317,7 +310,7 @@ TEST_F(MethodFrameTest, OpensTheCallsConnectionReadCommitted) {
   EXPECT_GT(msg.size(), 4u);
 }
 
-TEST_F(MethodFrameTest, OnlyRuleViolationsMarkTheSaveAsRefused) {
+TEST_F(MethodFrameTest, OnlyRuleViolationsMarkTheSaveAsRefusedSuccessCommits) {
   VectorPtr save_vect = NewSaveVect();
   std::string msg;
   EXPECT_TRUE(Doomed([&] {
@@ -355,10 +348,9 @@ TEST_F(MethodFrameTest, OnlyRuleViolationsMarkTheSaveAsRefused) {
   }));
   EXPECT_EQ(msg, "[en]bad");
   EXPECT_FALSE(PendingError::IsSet());
-}
 
-TEST_F(MethodFrameTest, SuccessCommitsAndLeavesTheMessage) {
-  std::string msg = "caller's text";
+  // Success commits, whatever the body voted, and leaves the caller's message.
+  msg = "caller's text";
   std::string seen_lang;
   EXPECT_FALSE(Doomed([&] {
     EXPECT_TRUE(frame_.Run(kDsnWithoutConnection, msg, {.connect = false}, [&](Call& call) {
@@ -371,7 +363,7 @@ TEST_F(MethodFrameTest, SuccessCommitsAndLeavesTheMessage) {
   EXPECT_EQ(seen_lang, "en");
 }
 
-TEST_F(MethodFrameTest, FirstCallVariantKeepsItsDataSource) {
+TEST_F(MethodFrameTest, InitializerQueryAndVoteVariants) {
   auto connect_string = [](ClassFrame& frame, const std::string& dsn) {
     return frame.Query<std::string>(dsn, "failed", {.connect = false},
                                     [](Call& call) { return call.DataSource().ConnectString(); });
@@ -388,9 +380,8 @@ TEST_F(MethodFrameTest, FirstCallVariantKeepsItsDataSource) {
   EXPECT_EQ(msg,
             "[en]This key is already associated with an element of this collection: the property "
             "string repeats \"language\"");
-}
 
-TEST_F(MethodFrameTest, QueryAndVoteVariants) {
+  // Queries answer a default on error; a read-only query may leave the vote alone.
   int32_t hours = 0;
   Error trapped(0, "", "");
   EXPECT_TRUE(Doomed([&] {

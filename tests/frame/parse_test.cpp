@@ -19,7 +19,7 @@ namespace {
 
 using testing::ErrorNumberOf;
 
-TEST(CParse, ReadsPairsAndBracedValues) {
+TEST(CParse, ReadsPairsAndBracedValuesAndRaisesForBadKeys) {
   CParse parse;
   ASSERT_TRUE(parse.ParseString(
       "ConnectString={Provider=SQLite;Data Source=/tmp/f.db;}; UserName = Li  Ming ;"
@@ -47,10 +47,8 @@ TEST(CParse, ReadsPairsAndBracedValues) {
 
   ASSERT_TRUE(parse.ParseString("AcctType= gy "));
   EXPECT_TRUE(parse.IsIndustry());
-}
 
-TEST(CParse, RaisesForMissingDuplicateAndNonNumericKeys) {
-  CParse parse;
+  // Missing, repeated and non-numeric keys raise.
   parse.ParseString("UserName=li;UserID=abc;DBMS Name=Microsoft SQL Server");
   EXPECT_EQ(parse.ConDBMSName(), "Microsoft SQL Server");
   EXPECT_EQ(ErrorNumberOf([&] { parse.ConStr(); }), kErrInvalidProcedureCall);
@@ -63,7 +61,7 @@ TEST(CParse, RaisesForMissingDuplicateAndNonNumericKeys) {
   EXPECT_EQ(ErrorNumberOf([&] { parse.UserID(); }), kErrOverflow);
 }
 
-TEST(Globals, GetDsnValueScansTheTextPlainly) {
+TEST(Globals, DsnValuesLanguageEditionNamesAndGuidText) {
   EXPECT_EQ(GetDsnValue("UserID=1", "Language"), "cht");
   EXPECT_EQ(GetDsnValue("Language=;UserID=1", "Language"), "cht");
   EXPECT_EQ(GetDsnValue("Language=  ;UserID=1", "Language"), "cht");
@@ -73,9 +71,8 @@ TEST(Globals, GetDsnValueScansTheTextPlainly) {
   // The first occurrence wins, even inside another value or at the end of a longer key.
   EXPECT_EQ(GetDsnValue("ConnectString={App Language=en};Language=cht", "Language"), "en}");
   EXPECT_EQ(GetDsnValue("MyLanguage=fr;Language=en", "Language"), "fr");
-}
 
-TEST(Globals, GetLanguageIdDefaultsToSimplifiedChinese) {
+  // The language of the property string, simplified Chinese without one; per thread.
   EXPECT_EQ(GetLanguageID("ConnectString={a=1;b=2};Language=en"), "en");
   EXPECT_EQ(GetLanguageID("UserID=1"), "chs");
   EXPECT_EQ(GetLanguageID("Language=en;LANGUAGE=cht"), "chs");
@@ -83,9 +80,7 @@ TEST(Globals, GetLanguageIdDefaultsToSimplifiedChinese) {
   std::thread([&] { other_thread = GetLanguageID("Language=cht"); }).join();
   EXPECT_EQ(other_thread, "cht");
   EXPECT_EQ(GetLanguageID("Language=en"), "en");
-}
 
-TEST(Globals, EditionNamesAndGuidText) {
   EXPECT_EQ(GetEditionPrefix("qra"), "QRA_");
   EXPECT_EQ(GetEditionPrefix("QRB"), "");
   EXPECT_EQ(GetEditionName("CorvaVersion=QRA;UserID=1", "CorvaMPlanCheckBill.CheckNow"),

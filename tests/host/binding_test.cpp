@@ -164,15 +164,6 @@ TEST(Binding, WritesByReferenceArgumentsBack) {
   sample->Invoke("Append", args);
   EXPECT_EQ(items->Count(), 1);
   EXPECT_EQ(items->Item(1).AsDouble(), 2.5);
-
-  // Typed callers pass plain values and variables.
-  Sample typed;
-  int32_t count = 0;
-  std::string message;
-  typed.Bump(count, message);
-  EXPECT_EQ(count, 5);
-  EXPECT_EQ(message, "bumped");
-  EXPECT_EQ(typed.Echo("d", 3), "d|3|7|T|");
 }
 
 TEST(Binding, DescribesEveryDeclaredClass) {

@@ -80,9 +80,8 @@ TEST_F(ClsPublicTest, CalendarAnswersNonWorkingDaysAndWeakestCapacity) {
   EXPECT_FALSE(ex("'2031-01-01'", 71, 2));
   EXPECT_EQ(day->Count(), 0);
   EXPECT_FALSE(tx.Doomed());
-}
 
-TEST_F(ClsPublicTest, CalendarErrorsReachTheCaller) {
+  // A malformed day list: the error reaches the caller.
   try {
     WorkDate("'2030-03-04',", 71, 2);
     ADD_FAILURE() << "no error";
@@ -90,7 +89,6 @@ TEST_F(ClsPublicTest, CalendarErrorsReachTheCaller) {
     EXPECT_EQ(e.Source().rfind("CorvaMSHTransBills.clsPublic.CheckIsWorkDate.", 0), 0u);
     EXPECT_FALSE(e.Description().empty());
   }
-  corva::DictionaryPtr day = corva::MakeDictionary();
   EXPECT_THROW(CallPublic("CheckIsWorkDateEx", {db_.dsn(), "'2030-03-04',", 71, day, 2}),
                corva::Error);
 }

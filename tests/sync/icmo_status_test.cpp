@@ -109,7 +109,6 @@ TEST(ICMOCloseTest, EveryCombinationOfTheCloseOptionBits) {
   //                                      A B C D E F
   EXPECT_EQ(CloseAndReadStatus(db, 1), "3 3 1 3 1 3");
   EXPECT_EQ(CloseAndReadStatus(db, 2), "3 1 3 3 1 3");
-  EXPECT_EQ(CloseAndReadStatus(db, 3), "3 1 1 3 1 3");
   EXPECT_EQ(CloseAndReadStatus(db, 5), "3 3 1 1 1 3");
   EXPECT_EQ(CloseAndReadStatus(db, 6), "3 1 3 1 1 3");
   EXPECT_EQ(CloseAndReadStatus(db, 7), "3 1 1 1 1 3");

@@ -304,47 +304,42 @@ std::vector<int32_t> Walk(Recordset& rs) {
 
 using Ids = std::vector<int32_t>;
 
-TEST(RecordsetTest, WalksRowsAndReadsFields) {
+TEST(RecordsetTest, WalksRowsReadsFieldsAndRefusesWhatIsNotThere) {
   Recordset rs = RoutingLines();
-  EXPECT_TRUE(rs.IsOpen());
   EXPECT_FALSE(rs.Bof());
   EXPECT_EQ(rs.RecordCount(), 4);
   EXPECT_EQ(rs.FieldCount(), 5);
   EXPECT_EQ(rs.FieldName(1), "FNumber");
   EXPECT_EQ(rs.Fields("fnumber").AsString(), "A.01");
-  EXPECT_EQ(rs.Fields("FNUMBER").AsString(), rs.Fields(1).AsString());
   EXPECT_EQ(Walk(rs), (Ids{1, 2, 3, 4}));
 
-  // At the end there is no current row; reading or moving on is error 3021.
+  // At the end there is no current row: reading or moving on is 3021; an unknown field is 3265
+  // whether or not there is a current row.
   EXPECT_TRUE(rs.Eof());
   EXPECT_FALSE(rs.Bof());
-  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields("FQty"); }), kErrBofOrEof);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields(0); }), kErrBofOrEof);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.MoveNext(); }), kErrBofOrEof);
-  // An unknown field is 3265 whether or not there is a current row.
+  for (const auto& call : std::vector<std::function<void()>>{
+           [&] { rs.Fields("FQty"); }, [&] { rs.Fields(0); }, [&] { rs.MoveNext(); }}) {
+    EXPECT_EQ(ErrorNumberOf(call), kErrBofOrEof);
+  }
   EXPECT_EQ(ErrorNumberOf([&] { rs.Fields("FMissing"); }), kErrItemNotFound);
   rs.MoveFirst();
   EXPECT_EQ(rs.Fields("FEntryID").AsLong(), 1);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields("FMissing"); }), kErrItemNotFound);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields(5); }), kErrItemNotFound);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields(-1); }), kErrItemNotFound);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.FieldName(5); }), kErrItemNotFound);
-
+  for (const auto& call :
+       std::vector<std::function<void()>>{[&] { rs.Fields("FMissing"); }, [&] { rs.Fields(5); },
+                                          [&] { rs.Fields(-1); }, [&] { rs.FieldName(5); }}) {
+    EXPECT_EQ(ErrorNumberOf(call), kErrItemNotFound);
+  }
   // Short rows are padded so that every column can be read.
-  Recordset ragged({"A", "B"}, {{1}});
-  EXPECT_TRUE(ragged.Fields("B").IsEmpty());
-}
+  EXPECT_TRUE(Recordset({"A", "B"}, {{1}}).Fields("B").IsEmpty());
 
-TEST(RecordsetTest, EmptyAndClosedRecordsets) {
   Recordset empty({"FEntryID"}, {});
-  EXPECT_TRUE(empty.Eof());
-  EXPECT_TRUE(empty.Bof());
-  EXPECT_EQ(empty.RecordCount(), 0);
+  EXPECT_TRUE(empty.Eof() && empty.Bof());
   EXPECT_EQ(ErrorNumberOf([&] { empty.Fields("FEntryID"); }), kErrBofOrEof);
   empty.MoveFirst();  // nothing to move to, and no error
   EXPECT_TRUE(empty.Eof());
 
-  Recordset closed;  // what a statement without a result set gives
+  // What a statement without a result set gives, and a recordset closed (twice, harmlessly).
+  Recordset closed;
   EXPECT_FALSE(closed.IsOpen());
   EXPECT_EQ(closed.FieldCount(), 0);
   for (const auto& call : std::vector<std::function<void()>>{
@@ -353,14 +348,13 @@ TEST(RecordsetTest, EmptyAndClosedRecordsets) {
            [&] { closed.MoveFirst(); }, [&] { closed.Filter(""); }}) {
     EXPECT_EQ(ErrorNumberOf(call), kErrObjectClosed);
   }
-
-  Recordset rs = RoutingLines();
   rs.Close();
-  rs.Close();  // closing twice is harmless
-  EXPECT_EQ(ErrorNumberOf([&] { rs.Eof(); }), kErrObjectClosed);
+  rs.Close();
   try {
     rs.Fields("FEntryID");
+    ADD_FAILURE() << "read a closed recordset";
   } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), kErrObjectClosed);
     EXPECT_EQ(e.Source(), "ADODB.Recordset");
     EXPECT_STREQ(e.what(), "Operation is not allowed when the object is closed.");
   }

@@ -57,7 +57,7 @@ class OdbcDriverTest : public ::testing::Test {
   std::string connect_;
 };
 
-TEST_F(OdbcDriverTest, TextRowCountsAndFactsCrossTheDriver) {
+TEST_F(OdbcDriverTest, TextRowCountsFactsAndParametersCrossTheDriver) {
   ConnectionPtr c = OpenConnection(connect_);
   EXPECT_EQ(c->Properties("DBMS Name").AsString(), "SQLite");
   int64_t affected = 0;
@@ -72,10 +72,8 @@ TEST_F(OdbcDriverTest, TextRowCountsAndFactsCrossTheDriver) {
   EXPECT_EQ(Rows("SELECT name FROM t WHERE id = 2"), long_name);
   c->Execute("DELETE FROM t", &affected);
   EXPECT_EQ(affected, 2);
-}
 
-TEST_F(OdbcDriverTest, ParametersOfEveryTypeAndNull) {
-  ConnectionPtr c = OpenConnection(connect_);
+  // Parameters of every type, and Null of each.
   Command insert(c, "INSERT INTO t VALUES (?, ?, ?, ?, ?, ?)");
   insert.AppendParameter(ParamType::kInteger, 0, 42);
   insert.AppendParameter(ParamType::kDouble, 0, 2.5);
@@ -83,7 +81,6 @@ TEST_F(OdbcDriverTest, ParametersOfEveryTypeAndNull) {
   insert.AppendParameter(ParamType::kDate, 0, Variant(Date::FromParts(2026, 3, 5, 8, 30)));
   insert.AppendParameter(ParamType::kVarChar, 5, "abcdefg");  // cut to its declared size
   insert.AppendParameter(ParamType::kVarWChar, 3, "派工单据");
-  int64_t affected = 0;
   insert.Execute(&affected);
   EXPECT_EQ(affected, 1);
   Command nulls(c, "INSERT INTO t VALUES (?, ?, ?, ?, ?, ?)");

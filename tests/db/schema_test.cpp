@@ -40,21 +40,6 @@ std::string ReadSource(const std::string& relative) {
   return text.str();
 }
 
-// The auxiliary-unit quantities of a work bill operation; each base twin drops the "Aux".
-std::vector<std::string> WorkBillPairs() {
-  std::istringstream names(
-      "FAuxQtyPlan FAuxQtyFinish FAuxQtyPass FAuxQtyScrap FAuxQtyForItem FAuxQtyLost FAuxQtyGain "
-      "FAuxQtyBack FAuxQtyTaskDispSel FAuxQtyTaskDispAck FAuxQtyHandOverSel FAuxQtyHandOver "
-      "FAuxQtyReceiveSel FAuxQtyRecive FAuxConvertQtyHandover FAuxConvertQtyRecive "
-      "FAuxRepReceiveSelQty FAuxRepReceiveQty FAuxReprocessedQty FAuxReprocessedMoveSelQty "
-      "FAuxReprocessedMoveQty FAuxQualifiedReprocessedQty FAuxCheckCommitQty");
-  std::vector<std::string> pairs;
-  for (std::string name; names >> name;) pairs.push_back(name);
-  return pairs;
-}
-
-std::string BaseOf(const std::string& aux) { return "F" + aux.substr(4); }
-
 TEST(SchemaScriptsTest, EmbeddedAsWrittenInNameOrder) {
   const auto& scripts = db::SchemaScripts();
   ASSERT_GE(scripts.size(), 10u);
@@ -168,22 +153,31 @@ void SeedQuantityChain(const TestDatabase& db) {
 TEST(UpdateBillDoubleQtyTest, WorkBillCodesConvertEveryPairOfTheNamedRowsOnly) {
   TestDatabase db;
   SeedQuantityChain(db);
-  const std::vector<std::string> pairs = WorkBillPairs();
-  ASSERT_EQ(pairs.size(), 23u);
+  // Every auxiliary-unit quantity of an operation, each set to its place; its base twin drops
+  // the "Aux".
+  std::istringstream names(
+      "FAuxQtyPlan FAuxQtyFinish FAuxQtyPass FAuxQtyScrap FAuxQtyForItem FAuxQtyLost FAuxQtyGain "
+      "FAuxQtyBack FAuxQtyTaskDispSel FAuxQtyTaskDispAck FAuxQtyHandOverSel FAuxQtyHandOver "
+      "FAuxQtyReceiveSel FAuxQtyRecive FAuxConvertQtyHandover FAuxConvertQtyRecive "
+      "FAuxRepReceiveSelQty FAuxRepReceiveQty FAuxReprocessedQty FAuxReprocessedMoveSelQty "
+      "FAuxReprocessedMoveQty FAuxQualifiedReprocessedQty FAuxCheckCommitQty");
+  std::vector<std::string> bases;
   std::string set_aux = "update SHWorkBillEntry set ";
   std::string select_base = "select ";
-  for (size_t i = 0; i < pairs.size(); ++i) {
-    set_aux += (i ? ", " : "") + pairs[i] + " = " + std::to_string(i + 1);
-    select_base += (i ? ", " : "") + BaseOf(pairs[i]);
+  for (std::string aux; names >> aux;) {
+    set_aux += (bases.empty() ? "" : ", ") + aux + " = " + std::to_string(bases.size() + 1);
+    bases.push_back("F" + aux.substr(4));
+    select_base += (bases.size() == 1 ? "" : ", ") + bases.back();
   }
+  ASSERT_EQ(bases.size(), 23u);
   db.Execute(set_aux + " where FInterID = 10");
   db.Execute("EXEC prc_SHUpdateBillDoubleQty 52,10");
   for (int wb : {101, 102}) {
     auto row =
         db.Query(select_base + " from SHWorkBillEntry where FWBInterID = " + std::to_string(wb));
-    for (size_t i = 0; i < pairs.size(); ++i) {
+    for (size_t i = 0; i < bases.size(); ++i) {
       EXPECT_DOUBLE_EQ(row->Fields(static_cast<int32_t>(i)).AsDouble(), (i + 1) * 10.0)
-          << BaseOf(pairs[i]) << " of " << wb;
+          << bases[i] << " of " << wb;
     }
   }
   EXPECT_EQ(Number(db, "select FQtyPlan from SHWorkBillEntry where FWBInterID = 111"), 0);
@@ -194,7 +188,7 @@ TEST(UpdateBillDoubleQtyTest, WorkBillCodesConvertEveryPairOfTheNamedRowsOnly) {
   EXPECT_EQ(Number(db, "select FQtyPass from SHWorkBillEntry where FWBInterID = 101"), 30);
 }
 
-TEST(UpdateBillDoubleQtyTest, DispatchShiftAndReportCodes) {
+TEST(UpdateBillDoubleQtyTest, DispatchShiftAndReportCodesAndAnUnknownOne) {
   TestDatabase db;
   SeedQuantityChain(db);
   db.Execute("EXEC prc_SHUpdateBillDoubleQty -502,202");
@@ -228,11 +222,8 @@ TEST(UpdateBillDoubleQtyTest, DispatchShiftAndReportCodes) {
       "update SHProcRpt set FOperAuxQtyPass = 0, FAuxQtyPass = 8\n"
       "EXEC prc_SHUpdateBillDoubleQty 2520,40");
   EXPECT_EQ(Rows(db, report), "90|80|10|10|10|16|2|2|2");
-}
 
-TEST(UpdateBillDoubleQtyTest, UnknownCodeStopsTheCallersBatch) {
-  TestDatabase db;
-  SeedQuantityChain(db);
+  // An unknown code stops the caller's batch: what follows the call does not run.
   try {
     db.Execute(
         "EXEC prc_SHUpdateBillDoubleQty 53,10\n"
